@@ -1,0 +1,58 @@
+// Surface: a 24-bit picture in a DIB section kept selected into its own memory
+// device context, with the place (left, top) where it is drawn. Rows are
+// bottom-up, blue-green-red, each padded to 4 bytes. Loaders write `bits`
+// directly; drawing is always an opaque SRCCOPY block copy.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+class Surface {
+ public:
+  // Larger planes are refused (see MakePlane): no skin picture comes near them.
+  static constexpr int32_t kMaxSide = 16384;
+  static constexpr int64_t kMaxPixels = 64LL * 1024 * 1024;
+
+  HWND window;  // owner: reference device and owner of the loaders' messages; may be null
+  int32_t top;
+  int32_t left;
+  int32_t width;
+  int32_t height;
+  void* bits;  // pixel memory of the DIB section, or null when there is no plane
+  HDC dc;
+  HBITMAP bitmap;
+  HGLOBAL infoBlock;  // 40-byte header followed by 256 colour entries
+  BITMAPINFOHEADER* header;
+  RGBQUAD* colors;
+
+  Surface(HWND window, int32_t width, int32_t height);
+  ~Surface();
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
+
+  // A new size re-creates the plane with unwritten pixels; the same size keeps it.
+  void Resize(int32_t width, int32_t height);
+  // Copies the whole picture into the owner window at (left, top).
+  void BlitToWindow() const;
+  // Takes the source's size and picture; left, top and window stay.
+  void CopyFrom(const Surface& source);
+  // Draws the source at its own (left, top); GDI clips what falls outside.
+  void Overlay(const Surface& source);
+
+  // Loads the picture file named (without extension) in the 260-byte buffer;
+  // the buffer receives the resolved name.
+  void Load(char* name);
+  // Finds the picture file for name: 0 found (name completed), 1 not found.
+  static uint8_t ResolveImageName(char* name);
+
+  bool HasPixels() const { return bits != nullptr; }
+  int32_t Stride() const { return StrideFor(width); }
+  static int32_t StrideFor(int32_t width) { return (3 * width + 3) & ~3; }
+  // Whether a plane of that size may be made at all.
+  static bool IsPlaneSizeAllowed(int64_t width, int64_t height);
+
+ private:
+  void MakePlane();
+  void ReleasePlane();
+};

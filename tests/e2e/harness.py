@@ -1,0 +1,485 @@
+"""End-to-end harness: runs the real setup.exe under Wine on a private virtual
+display, in a private copy of the template prefix, from a skin folder on a
+scratch drive Y:, and lets a test look at its windows and drive it with real input.
+
+    with SetupRun("no_ini", ini=None) as run:
+        box = run.wait_message_box()
+        run.press_message_box_ok(box)
+        assert run.exit_code() == 0
+"""
+
+import json
+import os
+import re
+import select
+import shutil
+import subprocess
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+from typing import Callable, List, Optional, Union
+
+REPO = Path(__file__).resolve().parents[2]
+BUILD = REPO / "build"
+
+SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
+BACKDROP_COLOR = (0x12, 0xAB, 0x34)
+DEFAULT_TIMEOUT = 30.0
+
+WS_POPUP = 0x80000000
+WS_CAPTION = 0x00C00000
+WS_BORDER = 0x00800000
+WS_DLGFRAME = 0x00400000
+WS_THICKFRAME = 0x00040000
+WS_VISIBLE = 0x10000000
+IDOK = 1
+
+
+class WaitTimeout(AssertionError):
+    """A state the test waited for did not come in time (reported as a failure)."""
+
+
+def _setting(name: str, default: Path) -> Path:
+    return Path(os.environ.get(name) or default)
+
+
+def wait_for(predicate: Callable[[], object], timeout: float = DEFAULT_TIMEOUT,
+             interval: float = 0.05, what: str = "condition",
+             describe: Optional[Callable[[], str]] = None):
+    """Polls predicate until it returns something truthy, which is returned;
+    raises WaitTimeout after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            extra = f" ({describe()})" if describe else ""
+            raise WaitTimeout(f"timed out after {timeout:.1f} s waiting for {what}{extra}")
+        time.sleep(interval)
+
+
+@dataclass
+class Window:
+    """A visible top-level Win32 window as probe.exe reports it."""
+    hwnd: int
+    pid: int
+    cls: str
+    title: str
+    left: int
+    top: int
+    right: int
+    bottom: int
+    style: int
+    exstyle: int
+    owner: int
+    statics: List[str] = field(default_factory=list)
+    buttons: List[str] = field(default_factory=list)
+    button_ids: List[int] = field(default_factory=list)
+
+    @classmethod
+    def from_json(cls, data: dict) -> "Window":
+        return cls(hwnd=data["hwnd"], pid=data["pid"], cls=data["class"], title=data["title"],
+                   left=data["left"], top=data["top"], right=data["right"], bottom=data["bottom"],
+                   style=data["style"], exstyle=data["exstyle"], owner=data["owner"],
+                   statics=data.get("statics", []), buttons=data.get("buttons", []),
+                   button_ids=data.get("button_ids", []))
+
+    @property
+    def width(self) -> int:
+        return self.right - self.left
+
+    @property
+    def height(self) -> int:
+        return self.bottom - self.top
+
+    @property
+    def is_dialog(self) -> bool:
+        return self.cls == "#32770"
+
+    # Message box view: the caption is the title, the text the non-empty static.
+    @property
+    def caption(self) -> str:
+        return self.title
+
+    @property
+    def text(self) -> str:
+        return "\n".join(s for s in self.statics if s)
+
+
+class Image:
+    """A screen capture; pixel(x, y) gives (r, g, b)."""
+
+    def __init__(self, width: int, height: int, data: bytes):
+        self.width, self.height, self.data = width, height, data
+
+    @classmethod
+    def from_ppm(cls, raw: bytes) -> "Image":
+        # P6 header: magic, width, height, maxval, each separated by whitespace.
+        fields, pos = [], 0
+        while len(fields) < 4:
+            while raw[pos:pos + 1].isspace():
+                pos += 1
+            if raw[pos:pos + 1] == b"#":
+                pos = raw.index(b"\n", pos) + 1
+                continue
+            end = pos
+            while not raw[end:end + 1].isspace():
+                end += 1
+            fields.append(raw[pos:end])
+            pos = end
+        if fields[0] != b"P6" or int(fields[3]) != 255:
+            raise ValueError("expected an 8-bit binary PPM")
+        width, height = int(fields[1]), int(fields[2])
+        return cls(width, height, raw[pos + 1:pos + 1 + width * height * 3])
+
+    def pixel(self, x: int, y: int):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+
+class SetupRun:
+    """One run of setup.exe in its own Xvfb, Wine prefix and scratch folder.
+
+    ini:      Setup.ini contents: bytes as they are, str encoded as cp932,
+              None for no Setup.ini.
+    files:    {"ui/back.bmp": bytes | str (cp932) | Path (copied) | None (folder)}
+              laid out in the skin folder beside setup.exe.
+    display:  False runs Wine without DISPLAY (and starts no Xvfb).
+    backdrop: True shows a full-screen window in BACKDROP_COLOR behind the program.
+    folder:   name of the skin folder on drive Y:.
+    start:    False lays everything out but waits for an explicit start().
+    """
+
+    def __init__(self, name: str, ini: Union[bytes, str, None] = None, files=None,
+                 display: bool = True, backdrop: bool = False, folder: str = "skin",
+                 args=(), start: bool = True):
+        self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
+        self.ini, self.files = ini, dict(files or {})
+        self.use_display, self.use_backdrop = display, backdrop
+        self.args, self.auto_start = list(args), start
+
+        self.exe = _setting("SETUP_EXE", BUILD / "setup.exe")
+        self.probe = _setting("SETUP_PROBE", BUILD / "probe.exe")
+        self.template = _setting("SETUP_TEMPLATE_PREFIX", BUILD / "wine" / "template")
+        self.scratch = _setting("SETUP_SCRATCH", BUILD / "scratch" / "e2e") / self.name
+        self.prefix = self.scratch / "prefix"
+        self.home = self.scratch / "home"
+        self.drive = self.scratch / "drive"          # drive Y:
+        self.skin = self.drive / folder               # Y:\<folder>, holds setup.exe
+        self.skin_windows_path = "Y:\\" + folder
+
+        self.display: Optional[str] = None
+        self.process: Optional[subprocess.Popen] = None
+        self._xvfb: Optional[subprocess.Popen] = None
+        self._backdrop: Optional[subprocess.Popen] = None
+        self._logs = []
+
+    # ----- life cycle -------------------------------------------------------
+
+    def __enter__(self) -> "SetupRun":
+        try:
+            self.prepare()
+            if self.auto_start:
+                self.start()
+        except BaseException:
+            self.cleanup()
+            raise
+        return self
+
+    def __exit__(self, *exc_info):
+        self.cleanup()
+        return False
+
+    def prepare(self):
+        """Makes the scratch folder, the prefix copy, drive Y: and the skin folder."""
+        for path, what in ((self.exe, "SETUP_EXE"), (self.probe, "SETUP_PROBE"),
+                           (self.template / "system.reg", "SETUP_TEMPLATE_PREFIX")):
+            if not path.exists():
+                raise FileNotFoundError(f"{what}: {path} is missing")
+        if self.scratch.exists():
+            self._stop_wineserver()
+            shutil.rmtree(self.scratch)
+        self.scratch.mkdir(parents=True)
+        self.home.mkdir()
+        self.skin.mkdir(parents=True)
+        subprocess.run(["cp", "-a", str(self.template), str(self.prefix)], check=True)
+
+        dosdevices = self.prefix / "dosdevices"
+        (dosdevices / "y:").symlink_to(self.drive)
+        self._check_prefix_is_safe()
+
+        shutil.copy2(self.exe, self.skin / "setup.exe")
+        if self.ini is not None:
+            self.write_file("Setup.ini", self.ini)
+        for relative, content in self.files.items():
+            self.write_file(relative, content)
+
+    def write_file(self, relative: str, content):
+        """Writes a file (or makes a folder, for None) in the skin folder."""
+        target = self.skin / relative
+        if content is None:
+            target.mkdir(parents=True, exist_ok=True)
+            return
+        target.parent.mkdir(parents=True, exist_ok=True)
+        if isinstance(content, Path):
+            shutil.copy2(content, target)
+        else:
+            target.write_bytes(content.encode("cp932") if isinstance(content, str) else content)
+
+    def start(self):
+        """Starts Xvfb (and the backdrop) if wanted, then `wine setup.exe` in the skin folder."""
+        if self.use_display:
+            self._start_xvfb()
+            if self.use_backdrop:
+                self._start_backdrop()
+        self._check_prefix_is_safe()
+        self.process = subprocess.Popen(
+            ["wine", "setup.exe", *self.args], cwd=self.skin, env=self.env(),
+            stdin=subprocess.DEVNULL, stdout=self._log("wine.log"), stderr=subprocess.STDOUT)
+
+    def cleanup(self):
+        """Ends everything this run started; removes scratch unless SETUP_KEEP_SCRATCH is set."""
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+        self._stop_wineserver()
+        if self.process:
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        for helper in (self._backdrop, self._xvfb):
+            if helper and helper.poll() is None:
+                helper.terminate()
+                try:
+                    helper.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    helper.kill()
+                    helper.wait()
+        for log in self._logs:
+            log.close()
+        self._logs.clear()
+        if not os.environ.get("SETUP_KEEP_SCRATCH") and self.scratch.exists():
+            shutil.rmtree(self.scratch, ignore_errors=True)
+
+    def env(self) -> dict:
+        """The environment Wine runs in: this run's prefix, HOME, display and Japanese locale."""
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("LC_", "XDG_", "WINE")) and k not in
+               ("DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE")}
+        env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
+                   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+                   LANG="ja_JP.UTF-8", HOME=str(self.home))
+        if self.display:
+            env["DISPLAY"] = self.display
+        return env
+
+    def _log(self, name: str):
+        log = open(self.scratch / name, "ab")
+        self._logs.append(log)
+        return log
+
+    def log(self) -> str:
+        """What Wine printed so far (useful in failure messages)."""
+        path = self.scratch / "wine.log"
+        return path.read_text(errors="replace") if path.exists() else ""
+
+    def _check_prefix_is_safe(self):
+        dosdevices = self.prefix / "dosdevices"
+        if os.path.lexists(dosdevices / "z:"):
+            raise RuntimeError(f"{self.prefix} maps drive Z: to the machine's root")
+        for link in (self.prefix / "drive_c" / "users").glob("*/*"):
+            if link.is_symlink():
+                raise RuntimeError(f"{link} links out of the prefix")
+
+    def _stop_wineserver(self):
+        if self.prefix.exists():
+            subprocess.run(["wineserver", "-k"], env=self.env(), stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=30)
+
+    def _start_xvfb(self):
+        read_end, write_end = os.pipe()
+        try:
+            self._xvfb = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                 f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24", "-nolisten", "tcp"],
+                pass_fds=(write_end,), stdin=subprocess.DEVNULL,
+                stdout=self._log("xvfb.log"), stderr=subprocess.STDOUT)
+            os.close(write_end)
+            write_end = -1
+            number = b""
+            deadline = time.monotonic() + 20
+            while not number.endswith(b"\n"):
+                left = deadline - time.monotonic()
+                if left <= 0 or not select.select([read_end], [], [], left)[0]:
+                    raise WaitTimeout("Xvfb did not report its display")
+                chunk = os.read(read_end, 16)
+                if not chunk:
+                    raise RuntimeError("Xvfb ended before reporting its display")
+                number += chunk
+            self.display = ":" + number.decode().strip()
+        finally:
+            os.close(read_end)
+            if write_end >= 0:
+                os.close(write_end)
+
+    def _start_backdrop(self):
+        color = "#%02X%02X%02X" % BACKDROP_COLOR
+        self._backdrop = subprocess.Popen(
+            ["xlogo", "-geometry", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}+0+0", "-bg", color, "-fg", color],
+            env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        wait_for(lambda: self.capture().pixel(SCREEN_WIDTH // 2, SCREEN_HEIGHT // 2) == BACKDROP_COLOR,
+                 timeout=10, what="the backdrop")
+
+    # ----- the program ------------------------------------------------------
+
+    def running(self) -> bool:
+        return self.process is not None and self.process.poll() is None
+
+    def exit_code(self, timeout: float = DEFAULT_TIMEOUT) -> int:
+        """Waits for setup.exe to end and returns its exit code."""
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise WaitTimeout(f"setup.exe still runs after {timeout:.1f} s; windows: "
+                              f"{self.windows()}") from None
+
+    def _state(self) -> str:
+        if self.process and self.process.poll() is not None:
+            return f"setup.exe ended with code {self.process.returncode}; log: {self.log()[-500:]!r}"
+        return f"windows: {self.windows()}"
+
+    # ----- probe.exe: looking at windows ------------------------------------
+
+    def _probe(self, *args) -> str:
+        result = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
+                                env=self.env(), stdin=subprocess.DEVNULL, capture_output=True,
+                                timeout=30)
+        if result.returncode != 0:
+            raise RuntimeError(f"probe {' '.join(map(str, args))} failed ({result.returncode}): "
+                               f"{result.stderr.decode(errors='replace')}")
+        return result.stdout.decode("utf-8")
+
+    def windows(self) -> List[Window]:
+        """All visible top-level windows in this run's Wine."""
+        return [Window.from_json(json.loads(line))
+                for line in self._probe("windows").splitlines() if line.strip()]
+
+    def program_pids(self) -> set:
+        """Win32 process ids of running setup.exe processes."""
+        name = "setup.exe"
+        return {p["pid"] for p in map(json.loads, self._probe("processes").splitlines())
+                if p["exe"].lower() == name}
+
+    def program_windows(self) -> List[Window]:
+        """The visible top-level windows that belong to setup.exe."""
+        pids = self.program_pids()
+        return [w for w in self.windows() if w.pid in pids]
+
+    def wait_window(self, title: Optional[str] = None, cls: Optional[str] = None,
+                    timeout: float = DEFAULT_TIMEOUT) -> Window:
+        """Waits for a visible top-level window with that title and/or class."""
+        def match():
+            for w in self.windows():
+                if (title is None or w.title == title) and (cls is None or w.cls == cls):
+                    return w
+            return None
+        return wait_for(match, timeout, what=f"window title={title!r} class={cls!r}",
+                        describe=self._state)
+
+    def wait_message_box(self, timeout: float = DEFAULT_TIMEOUT) -> Window:
+        """Waits for a message box (dialog class #32770); .caption, .text, .owner, .buttons."""
+        return self.wait_window(cls="#32770", timeout=timeout)
+
+    def wait_gone(self, window: Window, timeout: float = DEFAULT_TIMEOUT):
+        wait_for(lambda: all(w.hwnd != window.hwnd for w in self.windows()), timeout,
+                 what=f"window {window.hwnd:#x} to go away")
+
+    def send_close(self, window: Union[Window, int]):
+        self._probe("close", _hwnd(window))
+
+    def send_destroy(self, window: Union[Window, int]):
+        self._probe("destroy", _hwnd(window))
+
+    def probe_press(self, window: Union[Window, int], button_id: int):
+        self._probe("press", _hwnd(window), button_id)
+
+    # ----- real input through the X server ----------------------------------
+
+    def xdotool(self, *args, timeout: float = 10) -> str:
+        if not self.display:
+            raise RuntimeError("this run has no display")
+        result = subprocess.run(["xdotool", *map(str, args)], env=self.env(), capture_output=True,
+                                timeout=timeout, stdin=subprocess.DEVNULL)
+        return result.stdout.decode("utf-8", errors="replace")
+
+    def x_window(self, window: Window) -> int:
+        """The X window Wine made for a top-level Win32 window (found by title, then geometry)."""
+        pattern = "^" + re.escape(window.title) + "$"
+        candidates = [int(i) for i in self.xdotool("search", "--onlyvisible", "--name", pattern).split()]
+        for xid in candidates:
+            geometry = self.xdotool("getwindowgeometry", "--shell", xid)
+            values = dict(line.split("=", 1) for line in geometry.splitlines() if "=" in line)
+            if (int(values.get("X", -1)), int(values.get("Y", -1))) == (window.left, window.top):
+                return xid
+        if candidates:
+            return candidates[0]
+        raise LookupError(f"no X window for {window}")
+
+    def focus(self, window: Window):
+        self.xdotool("windowfocus", "--sync", self.x_window(window))
+
+    def key(self, *keys, window: Optional[Window] = None):
+        """Presses keys (xdotool names: Return, Escape, alt+F4 ...), focusing window first."""
+        if window is not None:
+            self.focus(window)
+        self.xdotool("key", *keys)
+
+    def press_message_box_ok(self, box: Window, timeout: float = 10, fallback: bool = False) -> str:
+        """Answers a message box with the Return key; returns "key", or "probe" when the
+        key did not work and fallback allowed a BM_CLICK from probe.exe."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            self.key("Return", window=box)
+            try:
+                self.wait_gone(box, timeout=min(3, max(0.1, deadline - time.monotonic())))
+                return "key"
+            except WaitTimeout:
+                pass
+        if fallback:
+            self.probe_press(box, IDOK)
+            self.wait_gone(box, timeout=5)
+            return "probe"
+        raise WaitTimeout(f"the Return key did not close the message box {box}")
+
+    def move(self, x: int, y: int):
+        self.xdotool("mousemove", "--sync", x, y)
+
+    def click(self, x: int, y: int, button: int = 1):
+        self.move(x, y)
+        self.xdotool("click", button)
+
+    def mousedown(self, button: int = 1):
+        self.xdotool("mousedown", button)
+
+    def mouseup(self, button: int = 1):
+        self.xdotool("mouseup", button)
+
+    # ----- the screen -------------------------------------------------------
+
+    def screenshot(self, path: Union[str, Path]):
+        subprocess.run(["import", "-window", "root", str(path)], env=self.env(), check=True,
+                       capture_output=True, timeout=30)
+
+    def capture(self) -> Image:
+        result = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env(), check=True,
+                                capture_output=True, timeout=30)
+        return Image.from_ppm(result.stdout)
+
+    def pixel(self, x: int, y: int):
+        return self.capture().pixel(x, y)
+
+
+def _hwnd(window: Union[Window, int]) -> int:
+    return window.hwnd if isinstance(window, Window) else int(window)

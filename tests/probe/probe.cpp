@@ -1,0 +1,178 @@
+// probe.exe: a small console helper the end-to-end tests run in the same Wine
+// prefix as setup.exe, to see and poke its windows from outside.
+//   probe windows              one UTF-8 JSON line per visible top-level window
+//   probe processes            one JSON line per process: pid, parent pid, exe name
+//   probe close HWND           posts WM_CLOSE       probe destroy HWND   posts WM_DESTROY
+//   probe press HWND BUTTON_ID clicks a dialog button (BM_CLICK, else WM_COMMAND)
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                 nullptr, 0, nullptr, nullptr);
+  std::string out(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size,
+                      nullptr, nullptr);
+  return out;
+}
+
+// A JSON string literal (quotes included) for a UTF-16 text.
+std::string json(const std::wstring& text) {
+  std::string out = "\"";
+  for (unsigned char c : utf8(text)) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::wstring window_text(HWND hwnd) {
+  int length = GetWindowTextLengthW(hwnd);
+  std::wstring text(length + 1, L'\0');
+  int copied = GetWindowTextW(hwnd, &text[0], length + 1);
+  text.resize(copied > 0 ? copied : 0);
+  return text;
+}
+
+std::wstring class_name(HWND hwnd) {
+  wchar_t name[256] = {};
+  GetClassNameW(hwnd, name, 256);
+  return name;
+}
+
+std::string handle(HWND hwnd) {
+  return std::to_string(reinterpret_cast<unsigned long long>(hwnd));
+}
+
+std::string json_list(const std::vector<std::wstring>& texts) {
+  std::string out = "[";
+  for (size_t i = 0; i < texts.size(); ++i) out += (i ? "," : "") + json(texts[i]);
+  return out + "]";
+}
+
+struct DialogParts {
+  std::vector<std::wstring> statics;
+  std::vector<std::wstring> buttons;
+  std::vector<int> button_ids;
+};
+
+BOOL CALLBACK collect_child(HWND child, LPARAM param) {
+  auto* parts = reinterpret_cast<DialogParts*>(param);
+  std::wstring cls = class_name(child);
+  if (_wcsicmp(cls.c_str(), L"Static") == 0) {
+    parts->statics.push_back(window_text(child));
+  } else if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+    parts->buttons.push_back(window_text(child));
+    parts->button_ids.push_back(GetDlgCtrlID(child));
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK print_window(HWND hwnd, LPARAM) {
+  if (!IsWindowVisible(hwnd)) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  RECT rect = {};
+  GetWindowRect(hwnd, &rect);
+  std::wstring cls = class_name(hwnd);
+
+  std::string line = "{\"hwnd\":" + handle(hwnd) + ",\"pid\":" + std::to_string(pid) +
+                     ",\"class\":" + json(cls) + ",\"title\":" + json(window_text(hwnd)) +
+                     ",\"left\":" + std::to_string(rect.left) + ",\"top\":" +
+                     std::to_string(rect.top) + ",\"right\":" + std::to_string(rect.right) +
+                     ",\"bottom\":" + std::to_string(rect.bottom) +
+                     ",\"style\":" + std::to_string(static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE))) +
+                     ",\"exstyle\":" + std::to_string(static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE))) +
+                     ",\"owner\":" + handle(GetWindow(hwnd, GW_OWNER));
+  if (cls == L"#32770") {
+    DialogParts parts;
+    EnumChildWindows(hwnd, collect_child, reinterpret_cast<LPARAM>(&parts));
+    std::string ids = "[";
+    for (size_t i = 0; i < parts.button_ids.size(); ++i)
+      ids += (i ? "," : "") + std::to_string(parts.button_ids[i]);
+    line += ",\"statics\":" + json_list(parts.statics) + ",\"buttons\":" +
+            json_list(parts.buttons) + ",\"button_ids\":" + ids + "]";
+  }
+  line += "}\n";
+  fputs(line.c_str(), stdout);
+  return TRUE;
+}
+
+void print_processes() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    std::string line = "{\"pid\":" + std::to_string(entry.th32ProcessID) + ",\"parent\":" +
+                       std::to_string(entry.th32ParentProcessID) + ",\"exe\":" +
+                       json(entry.szExeFile) + "}\n";
+    fputs(line.c_str(), stdout);
+  }
+  CloseHandle(snapshot);
+}
+
+HWND parse_hwnd(const wchar_t* text) {
+  return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoull(text, nullptr, 0)));
+}
+
+int usage() {
+  fputs("usage: probe windows | processes | close HWND | destroy HWND | press HWND BUTTON_ID\n", stderr);
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return usage();
+  std::wstring command = argv[1];
+
+  if (command == L"windows" && argc == 2) {
+    EnumWindows(print_window, 0);
+    fflush(stdout);
+    return 0;
+  }
+  if (command == L"processes" && argc == 2) {
+    print_processes();
+    fflush(stdout);
+    return 0;
+  }
+  if ((command == L"close" || command == L"destroy") && argc == 3) {
+    HWND hwnd = parse_hwnd(argv[2]);
+    if (!IsWindow(hwnd)) return 1;
+    return PostMessageW(hwnd, command == L"close" ? WM_CLOSE : WM_DESTROY, 0, 0) ? 0 : 1;
+  }
+  if (command == L"press" && argc == 4) {
+    HWND dialog = parse_hwnd(argv[2]);
+    int id = static_cast<int>(wcstol(argv[3], nullptr, 0));
+    if (!IsWindow(dialog)) return 1;
+    if (HWND button = GetDlgItem(dialog, id)) {
+      PostMessageW(button, BM_CLICK, 0, 0);
+    } else {
+      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    }
+    return 0;
+  }
+  return usage();
+}

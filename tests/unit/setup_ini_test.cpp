@@ -1,0 +1,191 @@
+// SetupIni: the reading rules of Setup.ini and of the uninstall record.
+#include "app/setup_ini.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(std::string bytes) : bytes_(std::move(bytes)) {}
+  int Next() override {
+    return next_ < bytes_.size() ? static_cast<unsigned char>(bytes_[next_++]) : -1;
+  }
+
+ private:
+  std::string bytes_;
+  size_t next_ = 0;
+};
+
+struct Loaded {
+  bool ok;
+  std::unique_ptr<SetupIni> store;
+  std::string operator[](const char* key) const { return store->ValueOf(key); }
+};
+
+Loaded LoadText(const std::string& text) {
+  auto store = std::make_unique<SetupIni>();
+  MemorySource source(text);
+  bool ok = store->LoadFrom(source);
+  return {ok, std::move(store)};
+}
+
+struct Entry {
+  const char* key;
+  std::string value;
+};
+
+struct Case {
+  const char* name;
+  std::string file;
+  bool ok;
+  std::vector<Entry> entries;
+};
+
+class ReadingRules : public testing::TestWithParam<Case> {};
+
+TEST_P(ReadingRules, GivesTheEntries) {
+  const Case& c = GetParam();
+  Loaded loaded = LoadText(c.file);
+  EXPECT_EQ(loaded.ok, c.ok);
+  for (const Entry& e : c.entries) EXPECT_EQ(loaded[e.key], e.value) << "key " << e.key;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SetupIni, ReadingRules,
+    testing::Values(
+        Case{"CrLf", "A=1\r\nB=2\r\n", true, {{"A", "1"}, {"B", "2"}}},
+        Case{"LfOnly", "A=1\nB=2\n", true, {{"A", "1"}, {"B", "2"}}},
+        Case{"CrOnly", "A=1\rB=2\r", true, {{"A", "1"}, {"B", "2"}}},
+        Case{"BlankLinesBetween", "\r\n\r\nA=1\n\n\rB=2", true, {{"A", "1"}, {"B", "2"}}},
+        Case{"EmptyFile", "", true, {{"Caption", ""}, {"A", ""}}},
+        Case{"LastLineWithoutBreak", "A=1\nB=last", true, {{"B", "last"}}},
+        Case{"CommentLines", "; note=1\nA=1\n;B=2\n", true, {{"A", "1"}, {"B", ""}, {"; note", ""}}},
+        Case{"EndOfFileInsideComment", "A=1\n; no break", true, {{"A", "1"}}},
+        Case{"CommentAfterValueIsValue", "A=1 ; two\n", true, {{"A", "1 ; two"}}},
+        Case{"SectionHeaderFails", "A=1\n[Setup]\nB=2\n", false, {{"A", "1"}, {"B", ""}}},
+        Case{"LineOfBlanksFails", "A=1\n   \nB=2\n", false, {{"A", "1"}, {"B", ""}}},
+        Case{"KeyAtEndOfFileFails", "A=1\nKey", false, {{"A", "1"}}},
+        Case{"LineStartingWithEquals", "=a=b\n", true, {{"=a", "b"}}},
+        Case{"SecondEqualsStaysInValue", "A=b=c\n", true, {{"A", "b=c"}}},
+        Case{"EmptyValue", "A=\nB=2", true, {{"A", ""}, {"B", "2"}}},
+        Case{"NothingTrimmed", " A = 1 \n", true, {{" A ", " 1 "}, {"A", ""}}},
+        Case{"FirstDuplicateWins", "A=1\nA=2\n", true, {{"A", "1"}}},
+        Case{"KeysAreCaseSensitive", "caption=x\n", true, {{"Caption", ""}, {"caption", "x"}}},
+        // A lead byte keeps the byte after it, whatever that byte is.
+        Case{"LeadByteBeforeCr", "A=\x83\r\nB=2", true, {{"A", "\x83\r"}, {"B", "2"}}},
+        Case{"LeadByteBeforeLf", "A=\x83\n\nB=2", true, {{"A", "\x83\n"}, {"B", "2"}}},
+        Case{"LeadByteBeforeEqualsInKey", "\x81=K=v\n", true, {{"\x81=K", "v"}}},
+        Case{"LeadByteBeforeSemicolonStartsKey", "\x83;=v\n", true, {{"\x83;", "v"}}},
+        Case{"LeadByteAtEndOfFile", "A=x\x83", true, {{"A", "x\x83"}}},
+        Case{"LeadByteBeforeEndOfFileInKey", "A=1\n\x83", false, {{"A", "1"}}},
+        Case{"ShiftJisKeyAndValue", "\x83L\x81[=\x92l\x83\\\n", true, {{"\x83L\x81[", "\x92l\x83\\"}}}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(SetupIni, LastEntryWithoutBreakIsFoundButNotCounted) {
+  Loaded loaded = LoadText("A=1\nB=2");
+  EXPECT_EQ(loaded.store->count, 1);
+  EXPECT_EQ(loaded.store->IndexOf("B"), 1);
+}
+
+TEST(SetupIni, EmptyNameFindsTheFirstEmptySlot) {
+  EXPECT_EQ(LoadText("").store->IndexOf(""), 0);
+  EXPECT_EQ(LoadText("A=1\nB=2\n").store->IndexOf(""), 2);
+  EXPECT_EQ(LoadText("A=1\nB=2\n").store->IndexOf("C"), -1);
+}
+
+TEST(SetupIni, NumbersReadAsAtoiDoes) {
+  const std::pair<const char*, int> cases[] = {
+      {"12", 12},         {" 12", 12},          {"\t\r\n 5", 5},      {"+7", 7},
+      {"-3", -3},         {"12abc", 12},        {"abc", 0},           {"", 0},
+      {"- 5", 0},         {"0x10", 0},          {"99999999999", 2147483647},
+      {"-99999999999", -2147483647 - 1},
+  };
+  for (const auto& [text, number] : cases) EXPECT_EQ(DecimalValue(text), number) << text;
+  Loaded loaded = LoadText("TitleBarX= 5\n TitleBarY=6\n");
+  EXPECT_EQ(loaded.store->NumberOf("TitleBarX"), 5);
+  EXPECT_EQ(loaded.store->NumberOf("TitleBarY"), 0);  // the key is " TitleBarY"
+  EXPECT_EQ(loaded.store->NumberOf("Missing"), 0);
+}
+
+TEST(SetupIni, EntriesPastTheCapacityAreReadButNotKept) {
+  std::string file;
+  for (int i = 0; i < 300; ++i) file += "K" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  Loaded loaded = LoadText(file);
+  EXPECT_TRUE(loaded.ok);
+  EXPECT_EQ(loaded.store->count, SetupIni::kSlots);
+  EXPECT_EQ(loaded["K0"], "0");
+  EXPECT_EQ(loaded["K259"], "259");
+  EXPECT_EQ(loaded.store->IndexOf("K260"), -1);
+  EXPECT_EQ(loaded.store->IndexOf("K299"), -1);
+  // Past the capacity a line without "=" still makes the file broken.
+  EXPECT_FALSE(LoadText(file + "[broken]\n").ok);
+}
+
+TEST(SetupIni, LongTextsAreCutAtTheSlotSize) {
+  const std::string longKey(300, 'k');
+  const std::string longValue(300, 'v');
+  Loaded loaded = LoadText(longKey + "=1\nA=" + longValue + "\nB=2\n");
+  EXPECT_TRUE(loaded.ok);
+  EXPECT_EQ(std::string(loaded.store->keys[0]), longKey.substr(0, 259));
+  EXPECT_EQ(loaded["A"], longValue.substr(0, 259));
+  EXPECT_EQ(loaded["B"], "2");
+  EXPECT_EQ(loaded.store->count, 3);
+}
+
+TEST(SetupIni, ADoubleByteCharacterIsNeverSplitAtTheSlotEnd) {
+  // 258 bytes, then a character of two bytes: only one byte is left, so the
+  // text ends before it instead of keeping half of it.
+  Loaded loaded = LoadText("A=" + std::string(258, 'a') + "\x82\xA0" + "b\nB=2\n");
+  EXPECT_EQ(loaded["A"], std::string(258, 'a'));
+  EXPECT_EQ(loaded["B"], "2");
+}
+
+class SetupIniFile : public testing::Test {
+ protected:
+  std::string Write(const char* name, const std::string& bytes) {
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return name;
+  }
+};
+
+TEST_F(SetupIniFile, LoadReadsTheFileNamedByPath) {
+  Write("unit_setup.ini", "Caption=\x83" "e\x83X\x83g\r\nAutoStart=1");
+  SetupIni store;
+  std::strcpy(store.path, "unit_setup.ini");
+  EXPECT_TRUE(store.Load());
+  EXPECT_STREQ(store.ValueOf("Caption"), "\x83" "e\x83X\x83g");
+  EXPECT_EQ(store.NumberOf("AutoStart"), 1);
+  DeleteFileA("unit_setup.ini");
+}
+
+TEST_F(SetupIniFile, AMissingFileDoesNotLoad) {
+  SetupIni store;
+  std::strcpy(store.path, "no_such_file.ini");
+  EXPECT_FALSE(store.Load());
+  EXPECT_STREQ(store.ValueOf("Caption"), "");
+}
+
+TEST_F(SetupIniFile, ARecordWithoutLineEndIsReadInFull) {
+  Write("unit_record.ini", "InstallDirectory=D:");
+  SetupIni store;
+  std::strcpy(store.path, "unit_record.ini");
+  EXPECT_TRUE(store.Load());
+  EXPECT_STREQ(store.ValueOf("InstallDirectory"), "D:");
+  DeleteFileA("unit_record.ini");
+}
+
+}  // namespace
