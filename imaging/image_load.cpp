@@ -1,7 +1,13 @@
-// Finding a skin picture's file and reading it into a Surface.
+// Finding a skin picture's file and reading it into a Surface: the Win32 side
+// of loading (files, messages, the plane); decoding lives in the decoders.
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "app/messages.h"
+#include "common/message_box.h"
 #include "common/win32_guards.h"
+#include "imaging/picture_decoders.h"
 #include "imaging/surface.h"
 
 namespace {
@@ -10,25 +16,50 @@ namespace {
 // scrambled form of each before the plain one.
 constexpr const char* kExtensions[] = {".iep", ".png", ".ieg", ".bmp", ".iej", ".jpg"};
 constexpr size_t kNameBuffer = MAX_PATH;
+// No skin picture file is anywhere near this; larger files are refused unread.
+constexpr DWORD kMaxPictureFileBytes = 256u * 1024 * 1024;
 
-bool CanOpenForReading(const char* name) {
-  FileHandle file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  return static_cast<bool>(file);
+FileHandle OpenForReading(const char* name) {
+  return FileHandle(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The whole file, or false when it cannot be opened or read in full.
+bool ReadWholeFile(const char* name, std::vector<uint8_t>& bytes) {
+  FileHandle file = OpenForReading(name);
+  if (!file) return false;
+  DWORD high = 0;
+  const DWORD size = GetFileSize(file.get(), &high);
+  if (size == INVALID_FILE_SIZE || high != 0 || size > kMaxPictureFileBytes) return false;
+  bytes.resize(size);
+  DWORD done = 0;
+  while (done < size) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), bytes.data() + done, size - done, &read, nullptr) || read == 0) {
+      return false;
+    }
+    done += read;
+  }
+  return true;
+}
+
+void ShowPictureMessage(HWND owner, const char* prefix, const char* name, const char* suffix) {
+  const std::string text = std::string(prefix) + name + suffix;
+  ShowMessage(owner, text.c_str(), kCaptionGraphicsFile, MB_OK);
 }
 
 }  // namespace
 
 uint8_t Surface::ResolveImageName(char* name) {
-  if (CanOpenForReading(name)) return 0;
-  // A name too long to take an extension within the buffer is refused as not found.
-  size_t length = strnlen(name, kNameBuffer);
+  if (OpenForReading(name)) return 0;
+  // A name too long to take an extension within the buffer is not found.
+  const size_t length = strnlen(name, kNameBuffer);
   if (length + 4 >= kNameBuffer) return 1;
   for (const char* extension : kExtensions) {
     char candidate[kNameBuffer];
     std::memcpy(candidate, name, length);
     std::memcpy(candidate + length, extension, 5);
-    if (CanOpenForReading(candidate)) {
+    if (OpenForReading(candidate)) {
       std::memcpy(name, candidate, length + 5);
       return 0;
     }
@@ -37,7 +68,53 @@ uint8_t Surface::ResolveImageName(char* name) {
 }
 
 void Surface::Load(char* name) {
-  // The picture readers are added with the image formats; until then a
-  // Surface keeps its size and pixels.
-  (void)name;
+  const std::string asGiven(name, strnlen(name, kNameBuffer));
+  if (ResolveImageName(name) != 0) {
+    ShowPictureMessage(window, kMsgPictureNotFoundPrefix, asGiven.c_str(), kMsgPictureNotFoundSuffix);
+    return;
+  }
+
+  DecodedPicture picture;
+  DecodeStatus status = DecodeStatus::kDamaged;
+  std::vector<uint8_t> file;
+  if (ReadWholeFile(name, file)) {
+    switch (ClassifyPictureName(name)) {
+      case PictureForm::kBmp:
+        status = DecodeBmp(file.data(), file.size(), false, picture);
+        break;
+      case PictureForm::kScrambledBmp:
+        status = DecodeBmp(file.data(), file.size(), true, picture);
+        break;
+      case PictureForm::kPng:
+        status = DecodePng(file.data(), file.size(), false, picture);
+        break;
+      case PictureForm::kScrambledPng:
+        status = DecodePng(file.data(), file.size(), true, picture);
+        break;
+      case PictureForm::kJpeg:
+      case PictureForm::kScrambledJpeg:
+        status = DecodeJpeg(file.data(), file.size(), picture);
+        break;
+    }
+  }
+
+  switch (status) {
+    case DecodeStatus::kOk:
+      Resize(picture.width, picture.height);
+      if (bits != nullptr && width == picture.width && height == picture.height) {
+        std::memcpy(bits, picture.pixels.data(), picture.pixels.size());
+      }
+      return;
+    case DecodeStatus::kNotTwentyFourBitBmp:
+      ShowPictureMessage(window, kMsgPictureFilePrefix, name, kMsgBmpNotTwentyFourBitSuffix);
+      return;
+    case DecodeStatus::kUnsupportedPngColorType:
+      // The picture's size is taken, its pixels are not written.
+      Resize(picture.width, picture.height);
+      ShowPictureMessage(window, kMsgPictureFilePrefix, name, kMsgPngColorTypeSuffix);
+      return;
+    case DecodeStatus::kDamaged:
+      ShowPictureMessage(window, kMsgPictureFilePrefix, name, kMsgPictureDamagedSuffix);
+      return;
+  }
 }

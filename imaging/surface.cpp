@@ -23,15 +23,11 @@ Surface::Surface(HWND owner, int32_t w, int32_t h)
 
 Surface::~Surface() { ReleasePlane(); }
 
-bool Surface::IsPlaneSizeAllowed(int64_t w, int64_t h) {
-  return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
-}
-
 // A size the system cannot or should not hold (zero, negative, huge) leaves an
 // empty Surface: no plane, width and height 0, so nothing is drawn from it and
 // no loader has pixels to write into.
 void Surface::MakePlane() {
-  if (!IsPlaneSizeAllowed(width, height)) {
+  if (!IsPictureSizeAllowed(width, height)) {
     width = height = 0;
     return;
   }
@@ -78,7 +74,7 @@ void Surface::ReleasePlane() {
 }
 
 void Surface::Resize(int32_t w, int32_t h) {
-  if (w == width && h == height && (bits != nullptr || !IsPlaneSizeAllowed(w, h))) return;
+  if (w == width && h == height && (bits != nullptr || !IsPictureSizeAllowed(w, h))) return;
   width = w;
   height = h;
   ReleasePlane();

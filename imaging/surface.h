@@ -8,12 +8,10 @@
 
 #include <cstdint>
 
+#include "imaging/pixel_layout.h"
+
 class Surface {
  public:
-  // Larger planes are refused (see MakePlane): no skin picture comes near them.
-  static constexpr int32_t kMaxSide = 16384;
-  static constexpr int64_t kMaxPixels = 64LL * 1024 * 1024;
-
   HWND window;  // owner: reference device and owner of the loaders' messages; may be null
   int32_t top;
   int32_t left;
@@ -48,9 +46,7 @@ class Surface {
 
   bool HasPixels() const { return bits != nullptr; }
   int32_t Stride() const { return StrideFor(width); }
-  static int32_t StrideFor(int32_t width) { return (3 * width + 3) & ~3; }
-  // Whether a plane of that size may be made at all.
-  static bool IsPlaneSizeAllowed(int64_t width, int64_t height);
+  static int32_t StrideFor(int32_t width) { return static_cast<int32_t>(PictureStride(width)); }
 
  private:
   void MakePlane();

@@ -353,13 +353,18 @@ class SetupRun:
     # ----- probe.exe: looking at windows ------------------------------------
 
     def _probe(self, *args) -> str:
-        result = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
-                                env=self.env(), stdin=subprocess.DEVNULL, capture_output=True,
-                                timeout=30)
+        # Output goes through a file, not a pipe: Wine's helper processes (wineserver,
+        # services) may inherit a pipe from whoever starts them and hold it open.
+        out_path = self.scratch / "probe.out"
+        with open(out_path, "wb") as out:
+            result = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
+                                    env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
+                                    stderr=subprocess.STDOUT, timeout=30)
+        output = out_path.read_bytes().decode("utf-8", errors="replace")
         if result.returncode != 0:
-            raise RuntimeError(f"probe {' '.join(map(str, args))} failed ({result.returncode}): "
-                               f"{result.stderr.decode(errors='replace')}")
-        return result.stdout.decode("utf-8")
+            raise RuntimeError(f"probe {' '.join(map(str, args))} failed "
+                               f"({result.returncode}): {output}")
+        return output
 
     def windows(self) -> List[Window]:
         """All visible top-level windows in this run's Wine."""
@@ -381,9 +386,12 @@ class SetupRun:
                     timeout: float = DEFAULT_TIMEOUT) -> Window:
         """Waits for a visible top-level window with that title and/or class."""
         def match():
+            exited = not self.running()
             for w in self.windows():
                 if (title is None or w.title == title) and (cls is None or w.cls == cls):
                     return w
+            if exited:  # no window of it can come any more
+                raise WaitTimeout(f"no window title={title!r} class={cls!r}: {self._state()}")
             return None
         return wait_for(match, timeout, what=f"window title={title!r} class={cls!r}",
                         describe=self._state)

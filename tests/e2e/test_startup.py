@@ -1,0 +1,64 @@
+#!/usr/bin/env python3
+"""Start-up of setup.exe: a missing or broken Setup.ini ends in one error box,
+a valid one opens the borderless main window centred on the screen, and a
+program that cannot make its window (no display) ends by itself with code 1."""
+
+import unittest
+
+from harness import (SetupRun, WS_BORDER, WS_CAPTION, WS_POPUP, WS_THICKFRAME,
+                     SCREEN_HEIGHT, SCREEN_WIDTH)
+
+BROKEN_INI_TEXT = "Setup.iniファイルが壊れているか、存在しないため、インストーラを起動できません。"
+MAIN_CLASS = "Develop by Vantorel."
+CAPTION = "テスト用インストーラ"
+
+
+class StartupTest(unittest.TestCase):
+
+    def run_setup(self, **options) -> SetupRun:
+        return SetupRun(self._testMethodName, **options)
+
+    def assert_broken_ini_box_then_exit(self, ini):
+        with self.run_setup(ini=ini) as run:
+            box = run.wait_message_box(timeout=15)
+            self.assertEqual(box.caption, "Error")
+            self.assertEqual(box.owner, 0, "the box has no owner window")
+            self.assertEqual(box.text, BROKEN_INI_TEXT)
+            self.assertEqual(box.buttons, ["OK"])
+            self.assertEqual(run.program_windows(), [box], "the box is the program's only window")
+
+            self.assertEqual(run.press_message_box_ok(box), "key")
+            self.assertEqual(run.exit_code(timeout=20), 0)
+
+    def test_folder_without_setup_ini_shows_error_and_exits_0(self):
+        self.assert_broken_ini_box_then_exit(None)
+
+    def test_setup_ini_with_section_header_shows_error_and_exits_0(self):
+        self.assert_broken_ini_box_then_exit(b"[Setup]\r\nCaption=x\r\n")
+
+    def test_setup_ini_with_blank_line_shows_error_and_exits_0(self):
+        self.assert_broken_ini_box_then_exit(b"   \r\n")
+
+    def test_valid_setup_ini_opens_borderless_main_window_centred(self):
+        with self.run_setup(ini=f"Caption={CAPTION}\r\n".encode("cp932")) as run:
+            window = run.wait_window(cls=MAIN_CLASS, timeout=15)
+            self.assertEqual(window.title, CAPTION)
+            self.assertTrue(window.style & WS_POPUP, f"style {window.style:#x} is a popup")
+            for bit in (WS_CAPTION, WS_BORDER, WS_THICKFRAME):
+                self.assertFalse(window.style & bit, f"style {window.style:#x} has no {bit:#x}")
+            self.assertEqual((window.width, window.height), (640, 480))
+            self.assertEqual((window.left, window.top),
+                             ((SCREEN_WIDTH - 640) // 2, (SCREEN_HEIGHT - 480) // 2))
+            self.assertEqual((window.left, window.top), (192, 144))
+            self.assertFalse([w for w in run.windows() if w.is_dialog], "no message box")
+
+            run.send_close(window)
+            self.assertEqual(run.exit_code(timeout=20), 0)
+
+    def test_without_display_exits_1_by_itself(self):
+        with self.run_setup(ini=f"Caption={CAPTION}\r\n".encode("cp932"), display=False) as run:
+            self.assertEqual(run.exit_code(timeout=40), 1)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
