@@ -13,11 +13,14 @@ Surface* installHover = nullptr;
 Surface* uninstallHover = nullptr;
 Surface* exitHover = nullptr;
 Surface* progressBar = nullptr;
+SetupShell* setupShell = nullptr;
 TitleBar titleBar = {0, 0, 0, 0};
 
 std::atomic<uint8_t> screenReady{0};
 std::atomic<uint8_t> busy{0};
 std::atomic<uint8_t> installed{0};
+
+std::mutex screenLock;
 
 HANDLE copyThread = nullptr;
 HANDLE progressThread = nullptr;

@@ -7,9 +7,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "app/setup_ini.h"
 #include "imaging/surface.h"
+
+class SetupShell;
 
 struct TitleBar {
   int32_t left, top, right, bottom;  // all edges inclusive
@@ -28,12 +31,17 @@ extern Surface* installHover;
 extern Surface* uninstallHover;
 extern Surface* exitHover;
 extern Surface* progressBar;
+extern SetupShell* setupShell;
 extern TitleBar titleBar;
 
 // Flags shared with the install worker threads.
 extern std::atomic<uint8_t> screenReady;
 extern std::atomic<uint8_t> busy;
 extern std::atomic<uint8_t> installed;
+
+// Held while screenSurface is recomposed or drawn: the install's progress
+// thread recomposes it while the window may paint from it.
+extern std::mutex screenLock;
 
 extern HANDLE copyThread;
 extern HANDLE progressThread;

@@ -1,15 +1,34 @@
 #include "app/window_proc.h"
 
+#include <atomic>
+
 #include "app/app_state.h"
+#include "installer/install_flow.h"
+#include "installer/setup_shell.h"
+#include "installer/uninstall_flow.h"
 
 namespace {
 
-bool shutDown = false;  // main thread only
+std::atomic<bool> shutDown{false};
 
 template <typename T>
 void Release(T*& object) {
   delete object;
   object = nullptr;
+}
+
+// Mouse coordinates travel in lParam as two unsigned 16-bit halves.
+int32_t MouseX(LPARAM lParam) { return static_cast<int32_t>(LOWORD(lParam)); }
+int32_t MouseY(LPARAM lParam) { return static_cast<int32_t>(HIWORD(lParam)); }
+
+// Inside a picture's rectangle, the right and bottom edge lines included.
+bool IsInside(const Surface* s, int32_t x, int32_t y) {
+  return s && x >= s->left && static_cast<int64_t>(x) <= static_cast<int64_t>(s->left) + s->width &&
+         y >= s->top && static_cast<int64_t>(y) <= static_cast<int64_t>(s->top) + s->height;
+}
+
+bool IsInTitleBar(int32_t x, int32_t y) {
+  return x >= titleBar.left && x <= titleBar.right && y >= titleBar.top && y <= titleBar.bottom;
 }
 
 // Before the first screen is composed (and after shutdown) nothing is drawn,
@@ -18,6 +37,7 @@ void Release(T*& object) {
 void Paint(HWND window) {
   PAINTSTRUCT paint;
   HDC target = BeginPaint(window, &paint);
+  std::lock_guard<std::mutex> lock(screenLock);
   if (screenReady == 1 && screenSurface != nullptr) {
     BitBlt(target, 0, 0, screenSurface->width, screenSurface->height, screenSurface->dc, 0, 0,
            SRCCOPY);
@@ -25,15 +45,42 @@ void Paint(HWND window) {
   EndPaint(window, &paint);
 }
 
+// Highlights are drawn straight into the window; nothing remembers which one
+// shows, and leaving all three rectangles redraws the plain screen.
+void UpdateHover(int32_t x, int32_t y) {
+  if (busy == 1) return;
+  if (IsInside(installButton, x, y)) {
+    if (installed != 1) installHover->BlitToWindow();
+  } else if (IsInside(uninstallButton, x, y)) {
+    if (installed != 0) uninstallHover->BlitToWindow();
+  } else if (IsInside(exitButton, x, y)) {
+    exitHover->BlitToWindow();
+  } else {
+    std::lock_guard<std::mutex> lock(screenLock);
+    screenSurface->BlitToWindow();
+  }
+}
+
+// A release decides alone; the first rectangle holding the point wins, even
+// when its button is unavailable.
+void HandleClick(int32_t x, int32_t y) {
+  if (busy == 1) return;
+  if (IsInside(installButton, x, y)) {
+    if (installed != 1) InstallCommand();
+  } else if (IsInside(uninstallButton, x, y)) {
+    if (installed != 0) UninstallCommand();
+  } else if (IsInside(exitButton, x, y)) {
+    SendMessageA(mainWindow, WM_DESTROY, 0, 0);
+  }
+}
+
 }  // namespace
 
 void RunShutdownSequence() {
-  if (shutDown) return;
-  shutDown = true;
-  screenReady = 0;  // nothing paints from released Surfaces any more
+  if (shutDown.exchange(true)) return;
+  screenReady = 0;  // nothing paints from the Surfaces any more
 
-  if (copyThread) WaitForSingleObject(copyThread, INFINITE);
-  if (progressThread) WaitForSingleObject(progressThread, INFINITE);
+  StopInstallWorkers();
 
   if (installed == 1 && recordStore) Release(recordStore);
   Release(progressBar);
@@ -46,6 +93,7 @@ void RunShutdownSequence() {
   Release(baseSurface);
   Release(screenSurface);
   Release(setupStore);
+  Release(setupShell);
   PostQuitMessage(0);
 }
 
@@ -56,6 +104,24 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_PAINT:
       Paint(window);
+      return 0;
+    case WM_KEYDOWN:
+    case WM_RBUTTONUP:
+      return 0;
+    case WM_SYSKEYDOWN:
+      // Consumed, so that the system never turns Alt+F4 into a close of its own.
+      if (wParam == VK_F4 && busy != 1 && !shutDown) PostMessageA(window, WM_DESTROY, 0, 0);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (!shutDown && screenReady == 1) UpdateHover(MouseX(lParam), MouseY(lParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+      if (!shutDown && IsInTitleBar(MouseX(lParam), MouseY(lParam))) {
+        SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      }
+      return 0;
+    case WM_LBUTTONUP:
+      if (!shutDown && screenReady == 1) HandleClick(MouseX(lParam), MouseY(lParam));
       return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);

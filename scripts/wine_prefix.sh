@@ -1,35 +1,44 @@
 #!/usr/bin/env bash
 # Makes the Wine prefixes the tests run in: a template at TEMPLATE_DIR (copied
-# afresh by every end-to-end test) and a copy at UNIT_DIR for the unit tests.
-# Safety: user folders are real folders inside the prefix and there is no Z: drive.
+# afresh by every end-to-end test) and, if given, a copy at UNIT_DIR for the unit
+# tests. Safety: user folders are real folders inside the prefix and there is no Z: drive.
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 TEMPLATE_DIR UNIT_DIR" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+  echo "usage: $0 TEMPLATE_DIR [UNIT_DIR]" >&2
   exit 2
 fi
 template=$1
-unit=$2
+unit=${2:-}
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 # Wine links the user folders to $HOME's: point it at a scratch folder, never the real home.
-export HOME="$(dirname "$template")/home"
+template=${template%/}
+export HOME="$template.home"
+log="$template.log"
 
 # stop_server PREFIX: ends the prefix's wineserver if one runs.
 stop_server() {
-  [ -d "$1" ] && WINEPREFIX="$1" wineserver -k 2>/dev/null || true
+  if [ -n "$1" ] && [ -d "$1" ]; then
+    WINEPREFIX="$1" wineserver -k 2>/dev/null || true
+  fi
 }
 
 stop_server "$template"
 stop_server "$unit"
-rm -rf "$template" "$unit" "$HOME"
+trap 'stop_server "$template"; stop_server "$unit"' EXIT
+rm -rf "$template" "$HOME"
+[ -z "$unit" ] || rm -rf "$unit"
 mkdir -p "$template" "$HOME"
 
 export WINEPREFIX="$template"
-wine wineboot -i >/dev/null 2>&1
-wineserver -w
+if ! wine wineboot -i >"$log" 2>&1 || ! wineserver -w; then
+  cat "$log" >&2
+  echo "wine_prefix: wineboot failed for $template" >&2
+  exit 1
+fi
 
 # Replace every link of the user profiles (Desktop, Documents, ...) with a real folder.
 for user_dir in "$template"/drive_c/users/*/; do
@@ -51,7 +60,6 @@ if find "$template/drive_c/users" -maxdepth 2 -type l | grep -q .; then
   exit 1
 fi
 
-cp -a "$template" "$unit"
 stop_server "$template"
-stop_server "$unit"
-echo "wine_prefix: made $template and $unit"
+[ -z "$unit" ] || cp -a "$template" "$unit"
+echo "wine_prefix: made $template${unit:+ and $unit}"

@@ -18,6 +18,30 @@ TEST(Messages, TextsAreTheJapaneseSentencesInShiftJis) {
   const std::pair<const char*, const wchar_t*> cases[] = {
       {kMsgSetupIniBroken,
        L"Setup.iniファイルが壊れているか、存在しないため、インストーラを起動できません。"},
+      {kMsgPictureNotFoundPrefix, L"サポートしている拡張子を持つ画像ファイル "},
+      {kMsgPictureNotFoundSuffix, L" は存在しません。"},
+      {kMsgPictureFilePrefix, L"画像ファイル "},
+      {kMsgBmpNotTwentyFourBitSuffix,
+       L" は24bitグラフィックではありません。\n24bitグラフィック以外は読み込めません。"},
+      {kMsgPngColorTypeSuffix,
+       L" は 24bit PNG または 24bitアルファチャンネル付きPNG ではありません。\n"
+       L"24bit PNG 及び 24bit アルファチャンネル付きPNG 以外は読み込めません。"},
+      {kMsgPictureDamagedSuffix, L" は壊れているか、読み込めない形式です。"},
+      {kMsgProgressBarTooNarrow,
+       L"プログレスバー画像の幅が100ピクセル未満です。\n"
+       L"プログレスバー画像には100ピクセル以上の幅を持つ画像を使用してください。"},
+      {kMsgInstallCancelled, L"インストールを中止しました。"},
+      {kMsgNotEnoughSpace, L"空き領域が足りません。インストールを中止しました。"},
+      {kMsgDestinationMissing,
+       L"Setup.ini ファイルが異常です。インストール先フォルダが作られていません。"},
+      {kMsgDestinationInsidePayload,
+       L"インストール先フォルダがインストールするデータの中にあります。インストールを中止しました。"},
+      {kMsgFilesNotCopied,
+       L"一部のファイルをコピーできませんでした。\nコピーできなかったファイルはインストールされていません。"},
+      {kMsgConfirmUninstall, L"アンインストールを開始します。よろしいですか？"},
+      {kMsgUninstallDone, L"アンインストールが完了しました。"},
+      {kMsgInstallFolderUnsafe,
+       L"インストール先フォルダを安全に特定できないため、インストールされたファイルは削除しませんでした。"},
   };
   for (const auto& [bytes, text] : cases) EXPECT_EQ(FromCodePage932(bytes), text);
 }

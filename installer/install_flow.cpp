@@ -1,0 +1,291 @@
+#include "installer/install_flow.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "app/app_state.h"
+#include "app/messages.h"
+#include "app/record_path.h"
+#include "app/skin.h"
+#include "common/message_box.h"
+#include "common/paths.h"
+#include "common/win32_guards.h"
+#include "installer/setup_shell.h"
+
+char installFolder[MAX_PATH];
+char sourceFolder[MAX_PATH];
+char destFolder[MAX_PATH];
+uint32_t totalBytes;
+std::atomic<uint32_t> copiedBytes{0};
+uint32_t bytesPerStep;
+int32_t pixelsPerStep;
+
+namespace {
+
+constexpr int kMinimumBarWidth = 100;
+constexpr DWORD kTickMilliseconds = 100;
+
+CopyProblems copyProblems;
+HANDLE copyDone = nullptr;             // set by CopyThread when its last file is closed
+std::atomic<bool> stopping{false};     // the program is shutting down
+
+void ShowError(const char* text) { ShowMessage(mainWindow, text, kCaptionError, MB_OK); }
+
+// Draws the left `width` pixels of the progress bar straight onto the window.
+void DrawBar(int32_t width) {
+  BitBlt(windowDC, progressBar->left, progressBar->top, width, progressBar->height,
+         progressBar->dc, 0, 0, SRCCOPY);
+}
+
+void CreateConfiguredShortcut(int index) {
+  char fromKey[32], toKey[32], descriptionKey[40];
+  wsprintfA(fromKey, "CreateShortcutFrom%d", index);
+  wsprintfA(toKey, "CreateShortcutTo%d", index);
+  wsprintfA(descriptionKey, "CreateShortcutDescription%d", index);
+  const char* from = setupStore->ValueOf(fromKey);
+  const char* to = setupStore->ValueOf(toKey);
+  if (from[0] == '\0' || to[0] == '\0') return;
+  char programs[MAX_PATH], target[MAX_PATH], link[MAX_PATH], workingFolder[MAX_PATH];
+  if (!setupShell->GetProgramsFolder(programs)) return;
+  if (!JoinPath(target, installFolder, from) || !JoinPath(link, programs, to)) return;
+  std::strcpy(workingFolder, target);
+  PathRemoveFileSpecA(workingFolder);
+  setupShell->CreateShortcut(target, workingFolder, link, setupStore->ValueOf(descriptionKey));
+}
+
+void CreateStartMenuEntries() {
+  char programs[MAX_PATH];
+  // Without the Programs folder nothing is made: names joined to an empty
+  // folder would land at the root of the current drive.
+  if (!setupShell->GetProgramsFolder(programs)) return;
+  char key[40];
+  for (int i = 0; i <= 4; ++i) {
+    wsprintfA(key, "CreateStartmenuDirectory%d", i);
+    CreateConfiguredFolder(programs, key);
+  }
+  for (int i = 0; i <= 4; ++i) CreateConfiguredShortcut(i);
+}
+
+// "InstallDirectory=" and the chosen folder, without a line end.
+void WriteUninstallRecord() {
+  char path[MAX_PATH];
+  BuildRecordPath(path);
+  FileHandle record(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!record) return;
+  DWORD written = 0;
+  WriteFile(record.get(), "InstallDirectory=", 17, &written, nullptr);
+  WriteFile(record.get(), installFolder, static_cast<DWORD>(std::strlen(installFolder)), &written,
+            nullptr);
+}
+
+void ReloadRecord() {
+  auto* store = new SetupIni();
+  BuildRecordPath(store->path);
+  store->Load();
+  SetupIni* old = recordStore;
+  recordStore = store;
+  delete old;  // nobody reads it while the install is busy
+}
+
+void Launch() {
+  char path[MAX_PATH], folder[MAX_PATH];
+  if (JoinPath(path, installFolder, setupStore->ValueOf("AutoStartPath"))) {
+    std::strcpy(folder, path);
+    PathRemoveFileSpecA(folder);
+    ComInit com;
+    ShellExecuteA(nullptr, nullptr, path, nullptr, folder, SW_SHOWNORMAL);
+  }
+  PostMessageA(mainWindow, WM_DESTROY, 0, 0);
+}
+
+DWORD WINAPI CopyThread(LPVOID) {
+  setupShell->CopyTree(sourceFolder, destFolder, copiedBytes, copyProblems);
+  SetEvent(copyDone);
+  return 0;
+}
+
+DWORD WINAPI ProgressThread(LPVOID) {
+  // The bar advances at most one hundredth a tick; the loop also ends when the
+  // copy has ended without meeting the total (a file skipped or resized).
+  bool copyEnded = false;
+  for (uint32_t n = 1; copiedBytes.load() != totalBytes && !copyEnded;) {
+    if (copiedBytes.load() > static_cast<uint64_t>(n) * bytesPerStep && n <= 100) {
+      DrawBar(static_cast<int32_t>(n) * pixelsPerStep);
+      ++n;
+    }
+    copyEnded = WaitForSingleObject(copyDone, kTickMilliseconds) == WAIT_OBJECT_0;
+  }
+  // The last file is closed only after the count reaches the total.
+  WaitForSingleObject(copyDone, INFINITE);
+  DrawBar(progressBar->width);
+
+  if (copyProblems.filesNotCopied.load() > 0 && !stopping) ShowError(kMsgFilesNotCopied);
+
+  CreateStartMenuEntries();
+  WriteUninstallRecord();
+  ReloadRecord();
+
+  const int autoStart = setupStore->NumberOf("AutoStart");
+  if (!stopping && (autoStart == 2 ||
+                    (autoStart == 1 && ShowMessage(mainWindow, setupStore->ValueOf("AutoStartText"),
+                                                   kCaptionInformation, MB_YESNO) == IDYES))) {
+    if (!stopping) {
+      Launch();
+      return 0;  // the program ends; busy stays set until then
+    }
+  }
+
+  ComposeScreen();
+  installed = 1;  // before busy drops, so Install never reacts to a finished install
+  busy = 0;
+  return 0;
+}
+
+// Ends a message box that a worker shows: "No" where it asks, "OK" otherwise.
+BOOL CALLBACK AnswerWorkerBox(HWND window, LPARAM) {
+  char className[16] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (std::strcmp(className, "#32770") == 0) {
+    const int button = GetDlgItem(window, IDNO) ? IDNO : IDOK;
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  }
+  return TRUE;
+}
+
+// Waits for a worker while still taking the messages other threads send to
+// this one (a worker's message box sends to its owner window).
+void WaitForWorker(HANDLE thread) {
+  const DWORD threadId = GetThreadId(thread);
+  for (;;) {
+    const DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, 50, QS_SENDMESSAGE);
+    if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) return;
+    if (result == WAIT_OBJECT_0 + 1) {
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      continue;
+    }
+    EnumThreadWindows(threadId, AnswerWorkerBox, 0);
+  }
+}
+
+void CloseWorkerHandles() {
+  for (HANDLE* handle : {&copyThread, &progressThread}) {
+    if (*handle) CloseHandle(*handle);
+    *handle = nullptr;
+  }
+}
+
+// Upper-cases ASCII letters of a full path, keeping double-byte characters whole.
+bool FullPathFolded(const char* path, char (&full)[MAX_PATH]) {
+  const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+  if (length == 0 || length >= MAX_PATH) return false;
+  for (char* p = full; *p; ++p) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
+      ++p;
+    } else if (*p >= 'a' && *p <= 'z') {
+      *p = static_cast<char>(*p - 'a' + 'A');
+    }
+  }
+  // No trailing backslash except on a root, so "C:\A\" and "C:\A" compare equal.
+  size_t n = std::strlen(full);
+  if (n > 3 && full[n - 1] == '\\') full[n - 1] = '\0';
+  return true;
+}
+
+}  // namespace
+
+void CreateConfiguredFolder(const char* base, const char* key) {
+  const char* value = setupStore->ValueOf(key);
+  if (value[0] == '\0') return;
+  char path[MAX_PATH];
+  if (JoinPath(path, base, value)) CreateDirectoryA(path, nullptr);
+}
+
+bool IsSameOrInside(const char* inner, const char* outer) {
+  char a[MAX_PATH], b[MAX_PATH];
+  if (!FullPathFolded(inner, a) || !FullPathFolded(outer, b)) return false;
+  const size_t n = std::strlen(b);
+  if (std::strncmp(a, b, n) != 0) return false;
+  return a[n] == '\0' || a[n] == '\\' || (n > 0 && b[n - 1] == '\\');
+}
+
+void InstallCommand() {
+  if (progressBar->width < kMinimumBarWidth) {
+    ShowError(kMsgProgressBarTooNarrow);
+    SendMessageA(mainWindow, WM_DESTROY, 0, 0);
+    return;
+  }
+
+  char current[MAX_PATH] = {};
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
+  if (length == 0 || length >= MAX_PATH) current[0] = '\0';
+  CutDriveRootBackslash(current);
+  if (!JoinPath(sourceFolder, current, "data")) sourceFolder[0] = '\0';
+
+  if (setupShell->ChooseFolder(installFolder)) {
+    ShowMessage(mainWindow, kMsgInstallCancelled, kCaptionInformation, MB_OK);
+    return;
+  }
+  CutDriveRootBackslash(installFolder);
+
+  // A destination inside the payload would make the copy walk into its own output.
+  char plannedDest[MAX_PATH];
+  if (sourceFolder[0] != '\0' &&
+      JoinPath(plannedDest, installFolder, setupStore->ValueOf("InstallDest")) &&
+      IsSameOrInside(plannedDest, sourceFolder)) {
+    ShowError(kMsgDestinationInsidePayload);
+    return;
+  }
+
+  totalBytes = setupShell->ScanTreeSize(sourceFolder);
+  if (setupShell->LacksFreeSpace(installFolder, totalBytes)) {
+    ShowError(kMsgNotEnoughSpace);
+    return;
+  }
+
+  char key[32];
+  for (int i = 0; i <= 4; ++i) {
+    wsprintfA(key, "CreateDirectory%d", i);
+    CreateConfiguredFolder(installFolder, key);
+  }
+  if (!JoinPath(destFolder, installFolder, setupStore->ValueOf("InstallDest")) ||
+      GetFileAttributesA(destFolder) == INVALID_FILE_ATTRIBUTES) {
+    ShowError(kMsgDestinationMissing);
+    return;
+  }
+
+  busy = 1;
+  {
+    std::lock_guard<std::mutex> lock(screenLock);
+    screenSurface->CopyFrom(*baseSurface);
+    screenSurface->BlitToWindow();
+  }
+
+  copiedBytes = 0;
+  bytesPerStep = totalBytes / 100;
+  pixelsPerStep = progressBar->width / 100;
+  copyProblems.filesNotCopied = 0;
+  CloseWorkerHandles();  // those of an earlier install, long ended
+  if (!copyDone) copyDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ResetEvent(copyDone);
+
+  progressThread = CreateThread(nullptr, 0, ProgressThread, nullptr, 0, nullptr);
+  if (!progressThread) {  // nothing could finish the install: give the buttons back
+    ComposeScreen();
+    busy = 0;
+    return;
+  }
+  copyThread = CreateThread(nullptr, 0, CopyThread, nullptr, 0, nullptr);
+  if (!copyThread) SetEvent(copyDone);  // the bar then completes and the install finishes
+}
+
+void StopInstallWorkers() {
+  stopping = true;
+  if (copyThread) WaitForWorker(copyThread);
+  if (progressThread) WaitForWorker(progressThread);
+  CloseWorkerHandles();
+}

@@ -1,0 +1,31 @@
+// The install: the Install command on the user-interface thread, then two
+// workers: CopyThread copies data\ into the destination while ProgressThread
+// grows the progress bar and finishes (start menu, uninstall record,
+// auto-start, final screen).
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+extern char installFolder[MAX_PATH];  // the chosen folder; a drive root as "D:"
+extern char sourceFolder[MAX_PATH];   // current directory + "\data"
+extern char destFolder[MAX_PATH];     // installFolder + "\" + InstallDest
+extern uint32_t totalBytes;
+extern std::atomic<uint32_t> copiedBytes;
+extern uint32_t bytesPerStep;
+extern int32_t pixelsPerStep;
+
+void InstallCommand();
+
+// For the shutdown sequence: waits for both workers to end, answering any
+// question a worker has open so that the wait cannot hang.
+void StopInstallWorkers();
+
+// If the value of key is not empty, creates base + "\" + value.
+void CreateConfiguredFolder(const char* base, const char* key);
+
+// Whether `inner` is `outer` itself or lies below it (full paths, ASCII
+// letters compared without case, double-byte characters kept whole).
+bool IsSameOrInside(const char* inner, const char* outer);

@@ -1,0 +1,51 @@
+// SetupShell: the installer's contact with the file system and the Windows
+// shell. Folder trees (measure, copy with a running byte count, empty) and
+// the shell operations (folder chooser, free space, Programs folder,
+// shortcuts). Holds only the owner window for its dialogs.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+// What a tree copy could not do: files skipped or not written in full.
+struct CopyProblems {
+  std::atomic<uint32_t> filesNotCopied{0};
+};
+
+class SetupShell {
+ public:
+  explicit SetupShell(HWND owner) : owner_(owner) {}
+
+  // Sum of the sizes (low 32 bits, wrapping) of the files below folder; 0
+  // when the folder cannot be listed.
+  uint32_t ScanTreeSize(const char* folder);
+  // Copies everything below source into destination (which must exist),
+  // adding each byte written to counter.
+  void CopyTree(const char* source, const char* destination, std::atomic<uint32_t>& counter,
+                CopyProblems& problems);
+  // Copies one file in 1024-byte blocks and a byte-by-byte tail. Returns the
+  // source's size, or 0 when it cannot be opened (nothing is created then).
+  uint32_t CopyFileCounted(const char* source, const char* destination,
+                           std::atomic<uint32_t>& counter, CopyProblems& problems);
+  // Deletes everything below folder; the folder itself stays. Links inside
+  // it are removed as links: what they point to is never entered.
+  void DeleteTreeContents(const char* folder);
+
+  // Asks for the install folder. True when the user cancelled (or confirmed
+  // something that is not a file-system folder); path is then untouched.
+  bool ChooseFolder(char (&path)[MAX_PATH]);
+  // True when the caller may use fewer than `needed` bytes on folder's drive,
+  // or when that cannot be determined.
+  bool LacksFreeSpace(const char* folder, uint32_t needed);
+  // The user's start-menu Programs folder. False, with path empty, when it
+  // cannot be resolved: callers then make and remove nothing there.
+  bool GetProgramsFolder(char (&path)[MAX_PATH]);
+  // Saves a shortcut file at link pointing to target.
+  HRESULT CreateShortcut(const char* target, const char* workingFolder, const char* link,
+                         const char* description);
+
+ private:
+  HWND owner_;
+};
