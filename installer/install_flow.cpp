@@ -181,7 +181,10 @@ void CloseWorkerHandles() {
 
 // Upper-cases ASCII letters of a full path, keeping double-byte characters whole.
 bool FullPathFolded(const char* path, char (&full)[MAX_PATH]) {
-  const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+  // A bare drive "D:" stands for its root here, never for D:'s current folder.
+  const char root[4] = {path[0], ':', '\\', '\0'};
+  const bool bareDrive = path[0] != '\0' && path[1] == ':' && path[2] == '\0';
+  const DWORD length = GetFullPathNameA(bareDrive ? root : path, MAX_PATH, full, nullptr);
   if (length == 0 || length >= MAX_PATH) return false;
   for (char* p = full; *p; ++p) {
     if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {

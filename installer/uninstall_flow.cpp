@@ -29,10 +29,10 @@ bool IsSafeTreeToEmpty(const char* installDirectory, const char* installDest) {
   char tree[MAX_PATH], full[MAX_PATH];
   if (!JoinPath(tree, installDirectory, installDest)) return false;
   const DWORD length = GetFullPathNameA(tree, MAX_PATH, full, nullptr);
-  if (length == 0 || length >= MAX_PATH) return false;
-  // InstallDest such as "." or "..\.." can still climb back to a root.
-  if (PathIsRootA(full)) return false;
-  return !IsSameOrInside(installDirectory, full);
+  if (length == 0 || length >= MAX_PATH || PathIsRootA(full)) return false;
+  // An InstallDest such as "." or "..\Other" leads back to or out of the
+  // chosen folder: only a tree strictly below it is emptied.
+  return IsSameOrInside(full, installDirectory) && !IsSameOrInside(installDirectory, full);
 }
 
 void RemoveConfiguredEntry(const char* base, const char* key) {

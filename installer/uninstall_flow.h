@@ -10,6 +10,6 @@ void UninstallCommand();
 void RemoveConfiguredEntry(const char* base, const char* key);
 
 // Whether the record's folder and InstallDest name a tree that may be
-// emptied: an absolute folder, a non-empty InstallDest, and not a drive or
-// share root once resolved.
+// emptied: an absolute folder, and a tree strictly below it (never the
+// folder itself, a root, or a place outside it).
 bool IsSafeTreeToEmpty(const char* installDirectory, const char* installDest);
