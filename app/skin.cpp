@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/record_path.h"
+#include "app/window_proc.h"
 #include "common/win32_guards.h"
 #include "imaging/window_region.h"
 #include "installer/setup_shell.h"
@@ -13,11 +14,17 @@ namespace {
 constexpr int kDefaultWidth = 640;
 constexpr int kDefaultHeight = 480;
 
+// Null when the window was closed while a message about the picture was up:
+// the shutdown sequence has then released the state, and set-up stops.
 Surface* LoadPicture(const char* name) {
   auto* surface = new Surface(mainWindow, kDefaultWidth, kDefaultHeight);
   char buffer[MAX_PATH] = {};
   std::strncpy(buffer, name, sizeof buffer - 1);
   surface->Load(buffer);
+  if (ShutdownHasRun()) {
+    delete surface;
+    return nullptr;
+  }
   return surface;
 }
 
@@ -64,13 +71,20 @@ void SetUpSkin() {
   titleBar.right = titleBar.left + setupStore->NumberOf("TitleBarWidth");
   titleBar.bottom = titleBar.top + setupStore->NumberOf("TitleBarHeight");
 
-  installButton = LoadPicture("ui\\Install");
-  uninstallButton = LoadPicture("ui\\Uninstall");
-  exitButton = LoadPicture("ui\\Exit");
-  installHover = LoadPicture("ui\\Install_h");
-  uninstallHover = LoadPicture("ui\\Uninstall_h");
-  exitHover = LoadPicture("ui\\Exit_h");
-  progressBar = LoadPicture("ui\\ProgressBar");
+  struct Slot {
+    Surface*& surface;
+    const char* name;
+  };
+  const Slot pictures[] = {
+      {installButton, "ui\\Install"},     {uninstallButton, "ui\\Uninstall"},
+      {exitButton, "ui\\Exit"},           {installHover, "ui\\Install_h"},
+      {uninstallHover, "ui\\Uninstall_h"}, {exitHover, "ui\\Exit_h"},
+      {progressBar, "ui\\ProgressBar"},
+  };
+  for (const Slot& slot : pictures) {
+    slot.surface = LoadPicture(slot.name);
+    if (!slot.surface) return;
+  }
 
   Place(installButton, "InstallButtonX", "InstallButtonY");
   Place(uninstallButton, "UninstallButtonX", "UninstallButtonY");

@@ -76,6 +76,8 @@ void HandleClick(int32_t x, int32_t y) {
 
 }  // namespace
 
+bool ShutdownHasRun() { return shutDown.load(); }
+
 void RunShutdownSequence() {
   if (shutDown.exchange(true)) return;
   screenReady = 0;  // nothing paints from the Surfaces any more

@@ -9,3 +9,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // Waits for the install workers, releases every object of the application
 // state exactly once and posts the quit message. Later calls do nothing.
 void RunShutdownSequence();
+
+// True once the shutdown sequence has run. Code that waited in a modal loop
+// (a message box, the folder chooser) checks it before touching the state.
+bool ShutdownHasRun();

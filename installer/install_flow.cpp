@@ -10,6 +10,7 @@
 #include "app/messages.h"
 #include "app/record_path.h"
 #include "app/skin.h"
+#include "app/window_proc.h"
 #include "common/message_box.h"
 #include "common/paths.h"
 #include "common/win32_guards.h"
@@ -229,7 +230,9 @@ void InstallCommand() {
   CutDriveRootBackslash(current);
   if (!JoinPath(sourceFolder, current, "data")) sourceFolder[0] = '\0';
 
-  if (setupShell->ChooseFolder(installFolder)) {
+  const bool cancelled = setupShell->ChooseFolder(installFolder);
+  if (ShutdownHasRun()) return;  // the window was closed while the chooser was up
+  if (cancelled) {
     ShowMessage(mainWindow, kMsgInstallCancelled, kCaptionInformation, MB_OK);
     return;
   }

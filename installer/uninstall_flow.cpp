@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/messages.h"
 #include "app/record_path.h"
+#include "app/window_proc.h"
 #include "common/message_box.h"
 #include "common/paths.h"
 #include "installer/install_flow.h"
@@ -48,9 +49,8 @@ void RemoveConfiguredEntry(const char* base, const char* key) {
 }
 
 void UninstallCommand() {
-  if (ShowMessage(mainWindow, kMsgConfirmUninstall, kCaptionInformation, MB_YESNO) != IDYES) {
-    return;
-  }
+  const int answer = ShowMessage(mainWindow, kMsgConfirmUninstall, kCaptionInformation, MB_YESNO);
+  if (answer != IDYES || ShutdownHasRun()) return;
   busy = 1;
   lstrcpynA(installFolder, recordStore ? recordStore->ValueOf("InstallDirectory") : "", MAX_PATH);
 

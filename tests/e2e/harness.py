@@ -462,6 +462,11 @@ class SetupRun:
         raise WaitTimeout(f"the Return key did not close the message box {box}")
 
     def move(self, x: int, y: int):
+        # --sync waits for the pointer to move, so it would hang when it is already there.
+        here = self.xdotool("getmouselocation", "--shell")
+        values = dict(line.split("=", 1) for line in here.splitlines() if "=" in line)
+        if (values.get("X"), values.get("Y")) == (str(x), str(y)):
+            return
         self.xdotool("mousemove", "--sync", x, y)
 
     def click(self, x: int, y: int, button: int = 1):

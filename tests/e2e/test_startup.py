@@ -5,6 +5,7 @@ program that cannot make its window (no display) ends by itself with code 1."""
 
 import unittest
 
+from skins import Picture, solid, standard_skin
 from harness import (SetupRun, WS_BORDER, WS_CAPTION, WS_POPUP, WS_THICKFRAME,
                      SCREEN_HEIGHT, SCREEN_WIDTH)
 
@@ -39,8 +40,17 @@ class StartupTest(unittest.TestCase):
     def test_setup_ini_with_blank_line_shows_error_and_exits_0(self):
         self.assert_broken_ini_box_then_exit(b"   \r\n")
 
+    @staticmethod
+    def skin_files(width=640, height=480, drop=()):
+        skin = standard_skin()
+        skin.pictures["base"] = Picture(width, height, solid((90, 100, 110)))
+        for name in drop:
+            del skin.pictures[name]
+        return skin.files()
+
     def test_valid_setup_ini_opens_borderless_main_window_centred(self):
-        with self.run_setup(ini=f"Caption={CAPTION}\r\n".encode("cp932")) as run:
+        with self.run_setup(ini=f"Caption={CAPTION}\r\n".encode("cp932"),
+                            files=self.skin_files()) as run:
             window = run.wait_window(cls=MAIN_CLASS, timeout=15)
             self.assertEqual(window.title, CAPTION)
             self.assertTrue(window.style & WS_POPUP, f"style {window.style:#x} is a popup")
@@ -53,6 +63,23 @@ class StartupTest(unittest.TestCase):
             self.assertFalse([w for w in run.windows() if w.is_dialog], "no message box")
 
             run.send_close(window)
+            self.assertEqual(run.exit_code(timeout=20), 0)
+
+    def test_a_base_picture_wider_than_the_screen_gives_a_negative_left(self):
+        with self.run_setup(ini=b"Caption=wide\r\n", files=self.skin_files(1027, 300)) as run:
+            window = run.wait_window(cls=MAIN_CLASS, timeout=15)
+            self.assertEqual((window.width, window.height), (1027, 300))
+            self.assertEqual((window.left, window.top), (-1, 234))
+            run.send_close(window)
+            self.assertEqual(run.exit_code(timeout=20), 0)
+
+    def test_closing_while_a_picture_message_is_up_ends_cleanly(self):
+        with self.run_setup(ini=b"Caption=closing\r\n",
+                            files=self.skin_files(drop=("Install", "Exit"))) as run:
+            box = run.wait_message_box(timeout=15)
+            main = run.wait_window(cls=MAIN_CLASS)
+            self.assertEqual(box.owner, main.hwnd)
+            run.send_close(main)
             self.assertEqual(run.exit_code(timeout=20), 0)
 
     def test_without_display_exits_1_by_itself(self):
