@@ -35,10 +35,19 @@ std::atomic<bool> stopping{false};     // the program is shutting down
 
 void ShowError(const char* text) { ShowMessage(mainWindow, text, kCaptionError, MB_OK); }
 
+// Under Wine, drawing that a thread without a message loop does reaches the
+// screen only when some thread of the process next looks at its queue; this
+// worker does so itself. On Windows the call returns at once with nothing.
+void ShowDrawingNow() {
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
 // Draws the left `width` pixels of the progress bar straight onto the window.
 void DrawBar(int32_t width) {
   BitBlt(windowDC, progressBar->left, progressBar->top, width, progressBar->height,
          progressBar->dc, 0, 0, SRCCOPY);
+  ShowDrawingNow();
 }
 
 void CreateConfiguredShortcut(int index) {
@@ -141,6 +150,7 @@ DWORD WINAPI ProgressThread(LPVOID) {
   }
 
   ComposeScreen();
+  ShowDrawingNow();
   installed = 1;  // before busy drops, so Install never reacts to a finished install
   busy = 0;
   return 0;
@@ -200,6 +210,40 @@ bool FullPathFolded(const char* path, char (&full)[MAX_PATH]) {
   return true;
 }
 
+// The volume and file index of an existing file or folder: the same for every
+// path that reaches it, whatever drive letter or link the path goes through.
+struct FileIdentity {
+  DWORD volume = 0, high = 0, low = 0;
+  bool operator==(const FileIdentity& o) const {
+    return volume == o.volume && high == o.high && low == o.low;
+  }
+};
+
+bool IdentityOf(const char* path, FileIdentity& identity) {
+  FileHandle handle(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return false;
+  identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return true;
+}
+
+// Whether `path` (which need not exist yet) would lie in `folder`: some
+// existing folder on its way up is `folder` itself.
+bool WouldLieInside(const char* path, const char* folder) {
+  if (IsSameOrInside(path, folder)) return true;
+  FileIdentity target;
+  if (!IdentityOf(folder, target)) return false;
+  char walk[MAX_PATH];
+  const DWORD length = GetFullPathNameA(path, MAX_PATH, walk, nullptr);
+  if (length == 0 || length >= MAX_PATH) return false;
+  for (;;) {
+    FileIdentity here;
+    if (IdentityOf(walk, here) && here == target) return true;
+    if (PathIsRootA(walk) || !PathRemoveFileSpecA(walk)) return false;
+  }
+}
+
 }  // namespace
 
 void CreateConfiguredFolder(const char* base, const char* key) {
@@ -242,7 +286,7 @@ void InstallCommand() {
   char plannedDest[MAX_PATH];
   if (sourceFolder[0] != '\0' &&
       JoinPath(plannedDest, installFolder, setupStore->ValueOf("InstallDest")) &&
-      IsSameOrInside(plannedDest, sourceFolder)) {
+      WouldLieInside(plannedDest, sourceFolder)) {
     ShowError(kMsgDestinationInsidePayload);
     return;
   }

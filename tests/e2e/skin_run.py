@@ -52,5 +52,51 @@ class Screen:
     def move(self, x: int, y: int):
         self.run.move(*self.at(x, y))
 
+    def wait_highlight(self, x: int, y: int, rgb, timeout: float = 15):
+        """Keeps moving the pointer inside (x, y)'s button until rgb shows there:
+        moves are ignored while an install or uninstall is still finishing."""
+        step = [0]
+
+        def shows():
+            step[0] ^= 1
+            self.move(x + step[0], y)
+            return self.pixel(x, y) == tuple(rgb)
+        wait_for(shows, timeout, interval=0.2, what=f"the highlight {tuple(rgb)} at ({x}, {y})")
+
     def click(self, x: int, y: int, button: int = 1):
         self.run.click(*self.at(x, y), button=button)
+
+
+CHOOSER_TITLE = "フォルダーの参照"
+RECORD = "TestSetup.ini"
+
+
+class Machine:
+    """The Windows side of a run's prefix, as plain Linux paths."""
+
+    def __init__(self, run: SetupRun):
+        users = [p for p in (run.prefix / "drive_c" / "users").iterdir()
+                 if p.is_dir() and p.name.lower() != "public"]
+        assert len(users) == 1, f"one user profile expected, found {users}"
+        self.profile = users[0]
+        self.desktop = self.profile / "Desktop"
+        self.programs = (self.profile / "AppData" / "Roaming" / "Microsoft" / "Windows" /
+                         "Start Menu" / "Programs")
+        self.windows = run.prefix / "drive_c" / "windows"
+        self.record = self.windows / RECORD
+        self.desktop_windows_path = "C:\\users\\" + self.profile.name + "\\Desktop"
+
+
+def confirm_chooser(run: SetupRun, timeout: float = 20):
+    """Confirms the folder chooser with Return: its preselected Desktop."""
+    chooser = run.wait_window(title=CHOOSER_TITLE, timeout=timeout)
+    run.key("Return", window=chooser)
+    run.wait_gone(chooser, timeout=10)
+
+
+def answer_box(run: SetupRun, key: str = "Return", timeout: float = 20):
+    """Waits for a message box, answers it with key (Return, y, n, Escape), returns it."""
+    box = run.wait_message_box(timeout=timeout)
+    run.key(key, window=box)
+    run.wait_gone(box, timeout=10)
+    return box

@@ -1,0 +1,237 @@
+#!/usr/bin/env python3
+"""The install, end to end: folder choice, the copy, configured and start-menu
+folders, shortcuts, the uninstall record, auto-start, and every way it can stop
+early. The chooser is confirmed with Return, which takes its preselected
+Desktop (a real folder inside the run's own prefix)."""
+
+import unittest
+
+from harness import wait_for
+from skin_run import (CHOOSER_TITLE, Machine, Screen, answer_box, confirm_chooser, skin_run)
+from skins import (INSTALL, INSTALL_H, UNINSTALL_H, Picture, solid, standard_skin)
+
+SHIFT_JIS_NAME = "説明つきアプリ"
+PAYLOAD = {
+    "data/readme.txt": b"read me\r\n",
+    "data/bin/tool.bin": bytes(range(256)) * 9 + b"tail",  # 2 blocks and a tail
+    "data/bin/empty.dat": b"",
+    "data/exact.bin": b"\x01" * 1024,
+    "data/empty folder": None,
+}
+APP_KEYS = dict(
+    CreateDirectory0="Games", CreateDirectory1="Games\\MyApp", CreateDirectory2="Saves",
+    InstallDest="Games\\MyApp",
+    CreateStartmenuDirectory0="TestApp", CreateStartmenuDirectory1="TestApp\\Tools",
+    CreateShortcutFrom0="Games\\MyApp\\readme.txt", CreateShortcutTo0="TestApp\\Read me.lnk",
+    CreateShortcutDescription0=SHIFT_JIS_NAME,
+    CreateShortcutFrom1="Games\\MyApp\\bin\\tool.bin", CreateShortcutTo1="TestApp\\Tools\\Tool.lnk",
+    CreateShortcutFrom2="Games\\MyApp\\readme.txt", CreateShortcutTo2="",  # no link name: skipped
+)
+
+
+def app_skin(**picture_changes):
+    skin = standard_skin()
+    skin.overrides = dict(PAYLOAD)
+    skin.pictures.update(picture_changes)
+    return skin
+
+
+def files_below(folder):
+    return sorted(str(p.relative_to(folder)) for p in folder.rglob("*"))
+
+
+class Install(unittest.TestCase):
+
+    def start_install(self, run):
+        screen = Screen(run)
+        screen.wait_pixel(25, 255, INSTALL)
+        screen.click(30, 260)
+        return screen
+
+    def test_a_full_install(self):
+        with skin_run(self._testMethodName, app_skin(), **APP_KEYS) as run:
+            machine = Machine(run)
+            screen = self.start_install(run)
+            confirm_chooser(run)
+            wait_for(machine.record.exists, 20, what="the uninstall record")
+            self.assertEqual(machine.record.read_bytes(),
+                             b"InstallDirectory=" + machine.desktop_windows_path.encode())
+            dest = machine.desktop / "Games" / "MyApp"
+            for relative, content in PAYLOAD.items():
+                target = dest / relative[len("data/"):]
+                if content is None:
+                    self.assertTrue(target.is_dir(), relative)
+                else:
+                    self.assertEqual(target.read_bytes(), content, relative)
+            self.assertTrue((machine.desktop / "Saves").is_dir())
+            self.assertTrue((machine.programs / "TestApp" / "Tools").is_dir())
+            self.assertTrue((machine.programs / "TestApp" / "Read me.lnk").is_file())
+            self.assertTrue((machine.programs / "TestApp" / "Tools" / "Tool.lnk").is_file())
+            self.assertEqual(files_below(machine.programs / "TestApp"),
+                             ["Read me.lnk", "Tools", "Tools/Tool.lnk"])
+            link = (machine.programs / "TestApp" / "Read me.lnk").read_bytes()
+            self.assertIn(SHIFT_JIS_NAME.encode("utf-16-le"), link, "the description is stored")
+            self.assertIn(b"C:\\users\\" + machine.profile.name.encode() +
+                          b"\\Desktop\\Games\\MyApp\\readme.txt", link, "the target")
+            # The final screen is back; Install no longer reacts, Uninstall does.
+            screen.wait_pixel(25, 255, INSTALL)
+            screen.wait_highlight(155, 255, UNINSTALL_H)
+            screen.move(30, 260)
+            self.assertEqual(screen.pixel(25, 255), INSTALL)
+            screen.click(30, 260)
+            self.assertFalse([w for w in run.windows() if w.title == CHOOSER_TITLE])
+            self.assertFalse([w for w in run.windows() if w.is_dialog], "no completion message")
+
+    def test_cancelling_the_chooser_creates_nothing(self):
+        with skin_run(self._testMethodName, app_skin(), **APP_KEYS) as run:
+            machine = Machine(run)
+            screen = self.start_install(run)
+            chooser = run.wait_window(title=CHOOSER_TITLE)
+            run.key("Escape", window=chooser)
+            box = answer_box(run)
+            self.assertEqual((box.caption, box.text), ("Information", "インストールを中止しました。"))
+            self.assertEqual(box.owner, screen.window.hwnd)
+            self.assertFalse((machine.desktop / "Games").exists())
+            self.assertFalse(machine.record.exists())
+            screen.wait_highlight(25, 255, INSTALL_H)  # Install can be pressed again
+
+    def test_a_destination_that_is_not_created_is_reported(self):
+        keys = dict(APP_KEYS, CreateDirectory1="", InstallDest="Nowhere")
+        with skin_run(self._testMethodName, app_skin(), **keys) as run:
+            machine = Machine(run)
+            self.start_install(run)
+            confirm_chooser(run)
+            box = answer_box(run)
+            self.assertEqual(box.caption, "Error")
+            self.assertEqual(box.text, "Setup.ini ファイルが異常です。インストール先フォルダが作られていません。")
+            self.assertTrue((machine.desktop / "Games").is_dir(), "the other folders remain")
+            self.assertTrue((machine.desktop / "Saves").is_dir())
+            self.assertFalse(machine.record.exists())
+
+    def test_a_progress_bar_narrower_than_100_pixels_ends_the_program(self):
+        skin = app_skin(ProgressBar=Picture(99, 10, solid((240, 200, 0))))
+        with skin_run(self._testMethodName, skin, **APP_KEYS) as run:
+            machine = Machine(run)
+            self.start_install(run)
+            box = answer_box(run)
+            self.assertEqual(box.caption, "Error")
+            self.assertEqual(box.text, "プログレスバー画像の幅が100ピクセル未満です。\n"
+                                       "プログレスバー画像には100ピクセル以上の幅を持つ画像を使用してください。")
+            self.assertEqual(run.exit_code(timeout=15), 0)
+            self.assertFalse((machine.desktop / "Games").exists())
+
+    def test_a_destination_inside_the_payload_is_refused(self):
+        # The skin folder lies on the Desktop, so the chosen Desktop + InstallDest
+        # reaches into data\ (by another drive letter than the program's own).
+        keys = dict(APP_KEYS, CreateDirectory0="", CreateDirectory1="", CreateDirectory2="",
+                    InstallDest="skin\\skin\\data\\inner")
+        with skin_run(self._testMethodName, app_skin(), start=False, **keys) as run:
+            machine = Machine(run)
+            y_drive = run.prefix / "dosdevices" / "y:"
+            y_drive.unlink()
+            (machine.desktop / "skin").mkdir()
+            run.skin.rename(machine.desktop / "skin" / "skin")
+            run.skin = machine.desktop / "skin" / "skin"
+            y_drive.symlink_to(machine.desktop / "skin")
+            run.start()
+            self.start_install(run)
+            confirm_chooser(run)
+            box = answer_box(run)
+            self.assertEqual(box.caption, "Error")
+            self.assertEqual(box.text, "インストール先フォルダがインストールするデータの中にあります。"
+                                       "インストールを中止しました。")
+            self.assertEqual(sorted(p.name for p in (run.skin / "data").iterdir()),
+                             ["bin", "empty folder", "exact.bin", "readme.txt"])
+            self.assertFalse(machine.record.exists())
+
+    def test_without_a_data_folder_the_install_still_finishes(self):
+        skin = standard_skin()
+        with skin_run(self._testMethodName, skin, CreateDirectory0="App", InstallDest="App") as run:
+            machine = Machine(run)
+            self.start_install(run)
+            confirm_chooser(run)
+            wait_for(machine.record.exists, 20, what="the uninstall record")
+            self.assertEqual(list((machine.desktop / "App").iterdir()), [])
+            self.assertFalse([w for w in run.windows() if w.is_dialog])
+
+    def test_a_file_that_cannot_be_copied_is_reported_and_the_install_finishes(self):
+        # Its destination path would not fit MAX_PATH, while its source path does.
+        long_folder, long_file = "f" * 190, "n" * 45
+        skin = app_skin()
+        skin.overrides[f"data/{long_folder}/{long_file}"] = b"x" * 5000
+        with skin_run(self._testMethodName, skin, **APP_KEYS) as run:
+            machine = Machine(run)
+            screen = self.start_install(run)
+            confirm_chooser(run)
+            box = answer_box(run, timeout=30)
+            self.assertEqual(box.caption, "Error")
+            self.assertEqual(box.text, "一部のファイルをコピーできませんでした。\n"
+                                       "コピーできなかったファイルはインストールされていません。")
+            wait_for(machine.record.exists, 20, what="the uninstall record")
+            dest = machine.desktop / "Games" / "MyApp"
+            self.assertEqual((dest / "readme.txt").read_bytes(), PAYLOAD["data/readme.txt"])
+            self.assertFalse((dest / long_folder / long_file).exists())
+            screen.wait_highlight(155, 255, UNINSTALL_H)  # installed: Uninstall reacts
+
+
+class AutoStart(unittest.TestCase):
+
+    def install_with(self, name, **keys):
+        skin = app_skin()
+        skin.overrides["data/run.bat"] = b"echo started> launched.txt\r\n"
+        run = skin_run(name, skin, **dict(APP_KEYS, AutoStartPath="Games\\MyApp\\run.bat", **keys))
+        return run
+
+    def test_answered_no_keeps_the_program_open_and_installed(self):
+        with self.install_with(self._testMethodName, AutoStart=1, AutoStartText="起動しますか？") as run:
+            machine = Machine(run)
+            screen = Screen(run)
+            screen.wait_pixel(25, 255, INSTALL)
+            screen.click(30, 260)
+            confirm_chooser(run)
+            box = answer_box(run, key="n", timeout=30)
+            self.assertEqual((box.caption, box.text), ("Information", "起動しますか？"))
+            self.assertEqual(box.buttons, ["はい(&Y)", "いいえ(&N)"])
+            screen.wait_highlight(155, 255, UNINSTALL_H)
+            self.assertTrue(run.running())
+            self.assertFalse((machine.desktop / "Games" / "MyApp" / "launched.txt").exists())
+
+    def test_answered_yes_launches_and_ends(self):
+        with self.install_with(self._testMethodName, AutoStart=1, AutoStartText="起動しますか？") as run:
+            machine = Machine(run)
+            screen = Screen(run)
+            screen.wait_pixel(25, 255, INSTALL)
+            screen.click(30, 260)
+            confirm_chooser(run)
+            answer_box(run, key="y", timeout=30)
+            self.assertEqual(run.exit_code(timeout=20), 0)
+            launched = machine.desktop / "Games" / "MyApp" / "launched.txt"
+            wait_for(launched.exists, 20, what="the launched program's file")
+
+    def test_auto_start_2_launches_without_asking(self):
+        with self.install_with(self._testMethodName, AutoStart=2) as run:
+            machine = Machine(run)
+            screen = Screen(run)
+            screen.wait_pixel(25, 255, INSTALL)
+            screen.click(30, 260)
+            confirm_chooser(run)
+            self.assertEqual(run.exit_code(timeout=30), 0)
+            wait_for((machine.desktop / "Games" / "MyApp" / "launched.txt").exists, 20,
+                     what="the launched program's file")
+            self.assertTrue(machine.record.exists())
+
+    def test_closing_while_the_question_is_up_ends_within_seconds(self):
+        with self.install_with(self._testMethodName, AutoStart=1, AutoStartText="起動しますか？") as run:
+            machine = Machine(run)
+            screen = Screen(run)
+            screen.wait_pixel(25, 255, INSTALL)
+            screen.click(30, 260)
+            confirm_chooser(run)
+            run.wait_message_box(timeout=30)
+            run.send_close(screen.window)
+            self.assertEqual(run.exit_code(timeout=10), 0)
+            self.assertFalse((machine.desktop / "Games" / "MyApp" / "launched.txt").exists())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
