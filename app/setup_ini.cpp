@@ -1,11 +1,7 @@
 #include "app/setup_ini.h"
 
-#include <windows.h>
-
 #include <climits>
 #include <cstring>
-
-#include "common/win32_guards.h"
 
 namespace {
 
@@ -13,26 +9,6 @@ constexpr int kEnd = -1;
 
 bool IsLineBreak(int b) { return b == '\r' || b == '\n'; }
 bool IsLeadByte(int b) { return b >= 0x80; }
-
-// Reads one byte per ReadFile call; a read of no bytes ends the stream.
-class FileByteSource : public ByteSource {
- public:
-  explicit FileByteSource(HANDLE file) : file_(file) {}
-  int Next() override {
-    if (ended_) return kEnd;
-    unsigned char byte = 0;
-    DWORD read = 0;
-    if (!ReadFile(file_, &byte, 1, &read, nullptr) || read == 0) {
-      ended_ = true;
-      return kEnd;
-    }
-    return byte;
-  }
-
- private:
-  HANDLE file_;
-  bool ended_ = false;
-};
 
 // Appends bytes to one slot. Texts longer than a slot holds are cut at the
 // last whole character that fits; nothing is written past the slot, and the
@@ -78,14 +54,6 @@ SetupIni::SetupIni() : count(0) {
   std::memset(path, 0, sizeof path);
   std::memset(keys, 0, sizeof keys);
   std::memset(values, 0, sizeof values);
-}
-
-bool SetupIni::Load() {
-  FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  FileByteSource source(file.get());
-  return LoadFrom(source);
 }
 
 bool SetupIni::LoadFrom(ByteSource& source) {

@@ -16,6 +16,7 @@ packages=(
   wine wine64
   xvfb xdotool imagemagick x11-apps x11-utils
   locales
+  clang llvm libclang-rt-14-dev libgtest-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
 )
 
 as_root() {

@@ -21,6 +21,9 @@ export LANG=ja_JP.UTF-8
 unset LC_ALL DISPLAY WAYLAND_DISPLAY
 mkdir -p "$SETUP_TEST_SCRATCH/home"
 export HOME=$SETUP_TEST_SCRATCH/home
+# The scratch folder is drive S: so that the test sees an ordinary S:\ path
+# as its current directory (ctest runs the unit tests one after another).
+ln -sfn "$(realpath "$SETUP_TEST_SCRATCH")" "$WINEPREFIX/dosdevices/s:"
 cd "$SETUP_TEST_SCRATCH"
 
 status=0

@@ -233,6 +233,10 @@ class SetupRun:
             self._start_xvfb()
             if self.use_backdrop:
                 self._start_backdrop()
+        self.start_program()
+
+    def start_program(self):
+        """Starts `wine setup.exe` (again) in the skin folder, on this run's display and prefix."""
         self._check_prefix_is_safe()
         self.process = subprocess.Popen(
             ["wine", "setup.exe", *self.args], cwd=self.skin, env=self.env(),
