@@ -45,7 +45,7 @@ def button(color, light=False, icon=None):
 
     def at(x, y):
         if not rounded_inside(x, y, w, h, 10):
-            return (20, 40, 90)  # the base's colour around the corners, never black
+            return (64, 146, 198)  # about the base's colour behind the buttons, never black
         k = 1.25 if light else 1.0
         shade = 1.0 - 0.35 * y / h
         c = tuple(min(255, int(v * shade * k) + (40 if light else 0)) for v in color)

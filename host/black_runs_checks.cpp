@@ -12,7 +12,7 @@
 
 namespace {
 
-using Run = std::tuple<int32_t, int32_t, int32_t>;
+using BlackRun = std::tuple<int32_t, int32_t, int32_t>;
 
 // A bottom-up picture from rows given top first: '#' black, '.' not, ','
 // black in two channels only; the padding bytes are black.
@@ -31,23 +31,23 @@ std::vector<uint8_t> Picture(const std::vector<std::string>& rows) {
   return bits;
 }
 
-std::vector<Run> Runs(const std::vector<std::string>& rows) {
+std::vector<BlackRun> Runs(const std::vector<std::string>& rows) {
   const std::vector<uint8_t> bits = Picture(rows);
   const int32_t width = static_cast<int32_t>(rows[0].size());
   const int32_t height = static_cast<int32_t>(rows.size());
   EXPECT_EQ(CheckBlackRuns(bits.data(), width, height, PictureStride(width)), "");
-  std::vector<Run> runs;
+  std::vector<BlackRun> runs;
   ForEachBlackRun(bits.data(), width, height, PictureStride(width),
                   [&](int32_t l, int32_t t, int32_t r) { runs.emplace_back(l, t, r); });
   return runs;
 }
 
 TEST(HostBlackRuns, RunsOfKnownPictures) {
-  EXPECT_EQ(Runs({"#..##"}), (std::vector<Run>{{0, 0, 1}, {3, 0, 5}}));
+  EXPECT_EQ(Runs({"#..##"}), (std::vector<BlackRun>{{0, 0, 1}, {3, 0, 5}}));
   EXPECT_EQ(Runs({"###", ".,.", "#.#"}),
-            (std::vector<Run>{{0, 2, 1}, {2, 2, 3}, {0, 0, 3}}));  // bottom row first
-  EXPECT_EQ(Runs({"...."}), std::vector<Run>{});
-  EXPECT_EQ(Runs({","}), std::vector<Run>{});
+            (std::vector<BlackRun>{{0, 2, 1}, {2, 2, 3}, {0, 0, 3}}));  // bottom row first
+  EXPECT_EQ(Runs({"...."}), std::vector<BlackRun>{});
+  EXPECT_EQ(Runs({","}), std::vector<BlackRun>{});
 }
 
 TEST(HostBlackRuns, EverySmallPictureGivesExactlyItsBlackRuns) {

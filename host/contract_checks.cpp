@@ -220,8 +220,10 @@ std::string CheckSetupIniInput(const uint8_t* data, size_t size) {
       return Describe("NumberOf", number, ClampedStrtol(store->values[found]));
     }
   }
-  if (store->IndexOf("no such key \x01") != -1 || *store->ValueOf("no such key \x01") != 0) {
-    return "a missing key was found";
+  // A name longer than any slot holds can never be found.
+  const std::string missing(SetupIni::kTextSize, 'k');
+  if (store->IndexOf(missing.c_str()) != -1 || *store->ValueOf(missing.c_str()) != 0) {
+    return "a key longer than a slot was found";
   }
 
   // DecimalValue over the input itself, up to its first zero byte.
@@ -244,6 +246,19 @@ std::string CheckBmpInput(const uint8_t* data, size_t size, bool scrambled, Deco
   const std::vector<uint8_t> other = OtherBmpForm(data, size, scrambled);
   DecodedPicture d2;
   const DecodeStatus s2 = DecodeBmp(other.data(), other.size(), !scrambled, d2);
+  // A pixel offset inside the headers (or a file too short to hold one) makes
+  // "the bytes before the pixels" ill-defined: both forms are refused, but not
+  // necessarily for the same reason.
+  const uint8_t* plain = scrambled ? other.data() : data;
+  const bool offsetPastHeaders =
+      size >= 14 && (plain[10] | plain[11] << 8 | plain[12] << 16 |
+                     static_cast<uint32_t>(plain[13]) << 24) >= 54;
+  if (!offsetPastHeaders) {
+    if (s == DecodeStatus::kOk || s2 == DecodeStatus::kOk) {
+      return "bmp: a pixel offset inside the headers was accepted";
+    }
+    return "";
+  }
   return SameResult("bmp plain/scrambled", s, d, s2, d2);
 }
 
@@ -295,25 +310,23 @@ std::string CheckBlackRuns(const uint8_t* bits, int32_t width, int32_t height, i
   ForEachBlackRun(bits, width, height, stride, [&](int32_t left, int32_t top, int32_t right) {
     ++count;
     if (!problem.empty()) return;
-    const std::string run = "run (" + std::to_string(left) + ", " + std::to_string(top) + ", " +
-                            std::to_string(right) + ") of a " + std::to_string(width) + "x" +
-                            std::to_string(height) + " picture";
+    auto broken = [&](const char* what) {
+      problem = "run (" + std::to_string(left) + ", " + std::to_string(top) + ", " +
+                std::to_string(right) + ") of a " + std::to_string(width) + "x" +
+                std::to_string(height) + " picture " + what;
+    };
     if (left < 0 || right > width || left >= right || top < 0 || top >= height) {
-      problem = run + " is not inside the picture";
-      return;
+      return broken("is not inside the picture");
     }
-    if (top > lastTop) {
-      problem = run + " comes after a run of a lower row";
-      return;
-    }
+    if (top > lastTop) return broken("comes after a run of a lower row");
     lastTop = top;
-    if (left > 0 && isBlack(left - 1, top)) problem = run + " does not start at its run's start";
-    if (right < width && isBlack(right, top)) problem = run + " does not end at its run's end";
-    for (int32_t x = left; x < right && problem.empty(); ++x) {
-      uint8_t& cell = covered[static_cast<size_t>(top) * width + x];
-      if (!isBlack(x, top)) problem = run + " takes a pixel that is not black";
-      if (cell) problem = run + " overlaps another run";
-      cell = 1;
+    if (left > 0 && isBlack(left - 1, top)) return broken("does not start at its run's start");
+    if (right < width && isBlack(right, top)) return broken("does not end at its run's end");
+    uint8_t* cells = covered.data() + static_cast<size_t>(top) * width;
+    for (int32_t x = left; x < right; ++x) {
+      if (!isBlack(x, top)) return broken("takes a pixel that is not black");
+      if (cells[x]) return broken("overlaps another run");
+      cells[x] = 1;
     }
   });
   if (runs) *runs = count;
@@ -328,8 +341,8 @@ std::string CheckBlackRuns(const uint8_t* bits, int32_t width, int32_t height, i
 
 FuzzPicture::FuzzPicture(const uint8_t* data, size_t size) {
   if (size < 4) return;
-  width = (data[0] | data[1] << 8) % 300;
-  height = (data[2] | data[3] << 8) % 300;
+  width = (data[0] | data[1] << 8) % 64;
+  height = (data[2] | data[3] << 8) % 64;
   stride = PictureStride(width);
   if (width == 0 || height == 0) return;
   const size_t bytes = static_cast<size_t>(stride * (height - 1) + 3 * width);

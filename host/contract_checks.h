@@ -36,7 +36,7 @@ std::string CheckBlackRuns(const uint8_t* bits, int32_t width, int32_t height, i
                            size_t* runs = nullptr);
 
 // The fuzz targets' reading of an input as a picture for CheckBlackRuns:
-// bytes 0-1 and 2-3 (little-endian, modulo 300) give width and height, and
+// bytes 0-1 and 2-3 (little-endian, modulo 64) give width and height, and
 // each later byte one pixel (below 0x80 black; otherwise each channel is the
 // byte or, where bit 0/1/2 is set, zero), repeated when the input is short.
 // The buffer ends right after the last pixel of the top row, so a read past

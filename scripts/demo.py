@@ -75,18 +75,20 @@ def walkthrough():
         wait_for(lambda: screen.pixel(90, 270) != (0, 0, 0) and screen.pixel(240, 120) != (0, 0, 0),
                  15, what="the first screen")
         shot(run, "1-window.png")
-        plain = screen.pixel(90, 272)
-        screen.move(90, 272)
-        wait_for(lambda: screen.pixel(90, 272) != plain, 10, what="the Install highlight")
+        plain = screen.pixel(40, 262)
+        screen.move(40, 262)
+        wait_for(lambda: screen.pixel(40, 262) != plain, 10, what="the Install highlight")
         shot(run, "2-highlight.png")
         screen.click(90, 272)
         chooser = run.wait_window(title=CHOOSER_TITLE, timeout=20)
         shot(run, "3-folder-chooser.png")
         run.key("Return", window=chooser)
         run.wait_gone(chooser)
-        # The bar grows from its left edge; catch it part-way.
-        bar_start = screen.pixel(45, 212)
-        wait_for(lambda: screen.pixel(45, 212) != bar_start, 20, what="the progress bar to start")
+        # The bar grows from its left edge by a hundredth a tick; catch it part-way.
+        def bar_at(x):
+            r, g, b = screen.pixel(x, 212)
+            return r > 200 and g > 150 and b < 120  # orange to yellow, not white
+        wait_for(lambda: bar_at(45) and bar_at(90), 30, interval=0.1, what="the progress bar part-way")
         shot(run, "4-progress.png")
         question = run.wait_message_box(timeout=60)
         shot(run, "5-auto-start-question.png")

@@ -16,6 +16,7 @@ packages=(
   wine wine64
   xvfb xdotool imagemagick x11-apps x11-utils
   locales
+  fonts-ipafont-gothic  # Japanese glyphs in screenshots of message boxes
   clang llvm libclang-rt-14-dev libgtest-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
 )
 

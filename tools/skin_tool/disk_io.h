@@ -1,0 +1,27 @@
+// The tool's contact with real files: a FolderView over a folder on disk and
+// whole-file reads and writes. Win32 ANSI calls on Windows (names in the
+// same code page setup.exe uses), std::filesystem elsewhere.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/skin_tool/folder_view.h"
+
+namespace skintool {
+
+// A FolderView over `root`. Names are matched without case for ASCII
+// letters, as Windows matches them, on every system.
+std::unique_ptr<FolderView> OpenDiskFolder(const std::string& root);
+
+bool IsFolder(const std::string& path);
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
+
+enum class WriteResult { kOk, kExists, kFailed };
+// Writes a new file; an existing one is replaced only when `replace` is set.
+// A write that fails part way leaves no file behind.
+WriteResult WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, bool replace);
+
+}  // namespace skintool

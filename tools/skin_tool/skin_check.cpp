@@ -1,0 +1,827 @@
+#include "tools/skin_tool/skin_check.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <set>
+
+#include "app/setup_ini.h"
+#include "imaging/picture_decoders.h"
+#include "imaging/pixel_layout.h"
+#include "tools/skin_tool/ini_scan.h"
+
+namespace skintool {
+namespace {
+
+constexpr const char* kIniName = "Setup.ini";
+constexpr int kIndexedKeys = 5;  // CreateDirectory0..4 and the like
+
+// The extensions setup.exe tries after a picture's bare name, in its order.
+constexpr const char* kPictureExtensions[] = {".iep", ".png", ".ieg", ".bmp", ".iej", ".jpg"};
+
+struct PictureSlot {
+  const char* name;
+  const char* xKey;  // null: not placed (the base)
+  const char* yKey;
+};
+constexpr PictureSlot kPictures[] = {
+    {"ui\\base", nullptr, nullptr},
+    {"ui\\Install", "InstallButtonX", "InstallButtonY"},
+    {"ui\\Uninstall", "UninstallButtonX", "UninstallButtonY"},
+    {"ui\\Exit", "ExitButtonX", "ExitButtonY"},
+    {"ui\\Install_h", "InstallButtonX", "InstallButtonY"},
+    {"ui\\Uninstall_h", "UninstallButtonX", "UninstallButtonY"},
+    {"ui\\Exit_h", "ExitButtonX", "ExitButtonY"},
+    {"ui\\ProgressBar", "ProgressBarX", "ProgressBarY"},
+};
+
+// Files in the Windows directory that an uninstall record must never replace.
+constexpr const char* kWindowsFiles[] = {"win.ini", "system.ini", "explorer.exe", "notepad.exe",
+                                         "regedit.exe", "winhlp32.exe", "hh.exe"};
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+bool EqualsFolded(const std::string& a, const std::string& b) { return FoldPath(a) == FoldPath(b); }
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t up = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = up;
+    }
+  }
+  return row[b.size()];
+}
+
+// Whether byte i of text is a separator ("\" or "/"), not the second byte of a character.
+std::vector<bool> SeparatorBytes(const std::string& text) {
+  std::vector<bool> separators(text.size(), false);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const uint8_t b = static_cast<uint8_t>(text[i]);
+    if (IsShiftJisLead(b) && i + 1 < text.size()) {
+      ++i;
+    } else if (b == '\\' || b == '/') {
+      separators[i] = true;
+    }
+  }
+  return separators;
+}
+
+bool HasSeparator(const std::string& text) {
+  const std::vector<bool> separators = SeparatorBytes(text);
+  return std::find(separators.begin(), separators.end(), true) != separators.end();
+}
+
+// How a numeric value reads: atoi's way, and whether that is the whole text.
+enum class NumberForm { kWhole, kLeadingDigits, kNoDigits, kEmpty };
+
+NumberForm ReadNumberForm(const std::string& value, bool& outOfRange) {
+  outOfRange = false;
+  if (value.empty()) return NumberForm::kEmpty;
+  size_t i = 0;
+  while (i < value.size() && (value[i] == ' ' || (value[i] >= '\t' && value[i] <= '\r'))) ++i;
+  if (i < value.size() && (value[i] == '+' || value[i] == '-')) ++i;
+  const size_t digitsStart = i;
+  long long magnitude = 0;
+  while (i < value.size() && value[i] >= '0' && value[i] <= '9') {
+    if (magnitude <= static_cast<long long>(INT_MAX) + 1) magnitude = magnitude * 10 + (value[i] - '0');
+    ++i;
+  }
+  if (i == digitsStart) return NumberForm::kNoDigits;
+  const bool negative = value.find('-') < digitsStart;
+  outOfRange = magnitude > (negative ? static_cast<long long>(INT_MAX) + 1 : INT_MAX);
+  return i == value.size() ? NumberForm::kWhole : NumberForm::kLeadingDigits;
+}
+
+// What the first bytes of a picture file say it is.
+enum class Content { kUnknown, kBmp, kScrambledBmp, kPng, kScrambledPng, kJpeg, kScrambledJpeg };
+
+Content Sniff(const std::vector<uint8_t>& bytes) {
+  auto starts = [&](std::initializer_list<uint8_t> magic, bool scrambled) {
+    if (bytes.size() < magic.size()) return false;
+    size_t i = 0;
+    for (uint8_t m : magic) {
+      if (bytes[i++] != (scrambled ? static_cast<uint8_t>(m ^ kScrambleByte) : m)) return false;
+    }
+    return true;
+  };
+  const std::initializer_list<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (starts({'B', 'M'}, false)) return Content::kBmp;
+  if (starts({'B', 'M'}, true)) return Content::kScrambledBmp;
+  if (starts(png, false)) return Content::kPng;
+  if (starts(png, true)) return Content::kScrambledPng;
+  if (starts({0xFF, 0xD8}, false)) return Content::kJpeg;
+  if (starts({0xFF, 0xD8}, true)) return Content::kScrambledJpeg;
+  return Content::kUnknown;
+}
+
+const char* DescribeContent(Content content) {
+  switch (content) {
+    case Content::kBmp: return "a plain BMP (name it .bmp)";
+    case Content::kScrambledBmp: return "a scrambled BMP (name it .ieg)";
+    case Content::kPng: return "a plain PNG (name it .png)";
+    case Content::kScrambledPng: return "a scrambled PNG (name it .iep)";
+    case Content::kJpeg: return "a plain JPEG (name it .jpg)";
+    case Content::kScrambledJpeg: return "a scrambled JPEG (name it .iej)";
+    case Content::kUnknown: break;
+  }
+  return nullptr;
+}
+
+// Whether the name's reader takes this content.
+bool ReaderTakes(PictureForm form, Content content) {
+  switch (form) {
+    case PictureForm::kBmp: return content == Content::kBmp;
+    case PictureForm::kScrambledBmp: return content == Content::kScrambledBmp;
+    case PictureForm::kPng: return content == Content::kPng;
+    case PictureForm::kScrambledPng: return content == Content::kScrambledPng;
+    case PictureForm::kJpeg:
+    case PictureForm::kScrambledJpeg: return content == Content::kJpeg || content == Content::kScrambledJpeg;
+  }
+  return false;
+}
+
+struct Picture {
+  std::string name;      // as setup.exe asks for it
+  std::string resolved;  // the name it opens, "" when none
+  bool decoded = false;  // pixels and size are known
+  bool sized = false;    // the size is known (a refused PNG colour type still gives it)
+  DecodedPicture pixels;
+};
+
+class Checker {
+ public:
+  Checker(const std::vector<uint8_t>* ini, const FolderView& folder) : ini_(ini), folder_(folder) {}
+
+  std::vector<Finding> Run() {
+    if (!ini_) {
+      Add(Severity::kError, kIniName, 0,
+          "Setup.ini is missing: setup.exe shows an error and ends (it reads Setup.ini from the "
+          "current folder)");
+    } else {
+      scan_ = ScanSetupIni(ini_->data(), ini_->size());
+      if (CheckEncoding()) {
+        CheckLines();
+        CheckKeys();
+        CheckNumbers();
+      }
+    }
+    CheckPictures();
+    if (ini_) {
+      CheckLayout();
+      CheckInstallFolders();
+      CheckStartMenu();
+      CheckAutoStart();
+      CheckUninstallRecord();
+    }
+    CheckPayload();
+    return std::move(findings_);
+  }
+
+ private:
+  void Add(Severity severity, const std::string& file, int line, const std::string& message) {
+    findings_.push_back({severity, file, line, message});
+  }
+  void IniError(int line, const std::string& message) { Add(Severity::kError, kIniName, line, message); }
+  void IniWarning(int line, const std::string& message) { Add(Severity::kWarning, kIniName, line, message); }
+
+  const IniEntry* Entry(const std::string& key) const { return scan_.Find(key); }
+  std::string Value(const std::string& key) const {
+    const IniEntry* entry = Entry(key);
+    return entry ? entry->value : std::string();
+  }
+  int Number(const std::string& key) const { return DecimalValue(Value(key).c_str()); }
+  int LineOf(const std::string& key) const {
+    const IniEntry* entry = Entry(key);
+    return entry ? entry->line : 0;
+  }
+  static std::string Indexed(const char* stem, int index) { return stem + std::to_string(index); }
+
+  // ----- Setup.ini as text ---------------------------------------------------
+
+  // False when the file is not Shift-JIS text at all (then its keys say nothing).
+  bool CheckEncoding() {
+    const std::vector<uint8_t>& bytes = *ini_;
+    if (bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+      IniError(1, "Setup.ini is saved as UTF-16: setup.exe reads Shift-JIS bytes; save it as Shift-JIS");
+      return false;
+    }
+    // Japanese text saved as UTF-8 reads as valid UTF-8 with three-byte sequences.
+    bool threeByte = false, validUtf8 = true, highBytes = false;
+    for (size_t i = 0; i < bytes.size() && validUtf8;) {
+      const uint8_t b = bytes[i];
+      size_t length = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+      if (length == 0 || i + length > bytes.size()) validUtf8 = false;
+      for (size_t k = 1; validUtf8 && k < length; ++k) validUtf8 = (bytes[i + k] & 0xC0) == 0x80;
+      if (length > 1) highBytes = true;
+      if (length == 3) threeByte = true;
+      i += std::max<size_t>(length, 1);
+    }
+    const bool bom = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+    if (validUtf8 && highBytes && threeByte && !bom) {
+      IniWarning(0, "Setup.ini looks like UTF-8: setup.exe reads Shift-JIS, so Japanese texts would show garbled");
+    }
+    return true;
+  }
+
+  void CheckLines() {
+    for (size_t i = 0; i < scan_.linesWithoutEquals.size(); ++i) {
+      const int line = scan_.linesWithoutEquals[i];
+      std::string message = "line has no \"=\"";
+      if (std::find(scan_.linesWithSwallowedEquals.begin(), scan_.linesWithSwallowedEquals.end(), line) !=
+          scan_.linesWithSwallowedEquals.end()) {
+        message += " (the byte before it starts a double-byte character and takes the \"=\" as its second byte)";
+      }
+      if (i == 0) message += ": setup.exe refuses to start (\"Setup.ini is broken\")";
+      message += "; write comments with \";\" at the start of the line";
+      IniError(line, message);
+    }
+    for (int line : scan_.linesWithSwallowedBreak) {
+      IniWarning(line, "the line ends in the first byte of a double-byte character: setup.exe takes the line "
+                       "break as its second byte, so the value goes on into the next line");
+    }
+  }
+
+  // A known key that `key` was probably meant to be, or "" (exactOnly: only
+  // the matches that differ in case, blanks or a byte order mark).
+  static std::string Suggest(const std::string& key, bool& exactMatch, bool& hadBom) {
+    std::string trimmed = key;
+    hadBom = trimmed.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    if (hadBom) trimmed.erase(0, 3);
+    auto blankAtStart = [&]() {
+      if (!trimmed.empty() && (trimmed[0] == ' ' || trimmed[0] == '\t')) return 1;
+      if (trimmed.compare(0, 2, "\x81\x40") == 0) return 2;  // full-width space
+      return 0;
+    };
+    auto blankAtEnd = [&]() {
+      if (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) return 1;
+      if (trimmed.size() >= 2 && trimmed.compare(trimmed.size() - 2, 2, "\x81\x40") == 0) return 2;
+      return 0;
+    };
+    while (int n = blankAtStart()) trimmed.erase(0, n);
+    while (int n = blankAtEnd()) trimmed.erase(trimmed.size() - n);
+    const std::string folded = Lower(trimmed);
+    std::string best;
+    size_t bestDistance = 3;
+    for (const KnownKey& known : KnownKeys()) {
+      const std::string knownFolded = Lower(known.name);
+      if (knownFolded == folded) {
+        exactMatch = true;
+        return known.name;
+      }
+      const size_t distance = EditDistance(folded, knownFolded);
+      if (distance < bestDistance) {
+        bestDistance = distance;
+        best = known.name;
+      }
+    }
+    exactMatch = false;
+    return best;
+  }
+
+  static bool IsKnownKey(const std::string& key) {
+    for (const KnownKey& known : KnownKeys()) {
+      if (known.name == key) return true;
+    }
+    return false;
+  }
+
+  // "CreateDirectory7": a known key's stem with an index setup.exe never reads.
+  static std::string IndexedStemOutOfRange(const std::string& key) {
+    static const char* stems[] = {"CreateDirectory", "CreateStartmenuDirectory", "CreateShortcutFrom",
+                                  "CreateShortcutTo", "CreateShortcutDescription"};
+    for (const char* stem : stems) {
+      const size_t n = std::strlen(stem);
+      if (key.size() > n && key.compare(0, n, stem) == 0 &&
+          std::all_of(key.begin() + n, key.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return stem;
+      }
+    }
+    return "";
+  }
+
+  void CheckKeys() {
+    std::set<std::string> seen;
+    const IniEntry* firstDropped = nullptr;
+    int dropped = 0;
+    for (const IniEntry& entry : scan_.entries) {
+      if (!entry.kept) {
+        if (!firstDropped) firstDropped = &entry;
+        ++dropped;
+        if (IsKnownKey(entry.key) && !Entry(entry.key)) {
+          IniError(entry.line, "key " + entry.key + " comes after the " + std::to_string(SetupIni::kSlots) +
+                                   "th entry: setup.exe keeps no more entries and never reads it");
+        }
+        continue;
+      }
+      if (entry.keyCut) {
+        IniWarning(entry.line, "key longer than " + std::to_string(SetupIni::kTextSize - 1) +
+                                   " bytes: setup.exe keeps only its start");
+      }
+      if (!seen.insert(entry.key).second) {
+        const IniEntry* first = Entry(entry.key);
+        IniWarning(entry.line, "duplicate key " + entry.key + ": setup.exe reads the first one (line " +
+                                   std::to_string(first->line) + ") and ignores this one");
+        continue;
+      }
+      if (IsKnownKey(entry.key)) {
+        if (entry.valueCut) {
+          IniError(entry.line, "value of " + entry.key + " is longer than " +
+                                   std::to_string(SetupIni::kTextSize - 1) +
+                                   " bytes: setup.exe keeps only its start");
+        }
+        continue;
+      }
+      CheckUnknownKey(entry);
+    }
+    if (dropped > 0) {
+      IniWarning(firstDropped->line, std::to_string(dropped) + " entries from this line on come after the " +
+                                         std::to_string(SetupIni::kSlots) +
+                                         "th entry and are not kept (setup.exe holds " +
+                                         std::to_string(SetupIni::kSlots) + ")");
+    }
+  }
+
+  void CheckUnknownKey(const IniEntry& entry) {
+    const std::string stem = IndexedStemOutOfRange(entry.key);
+    if (!stem.empty()) {
+      IniWarning(entry.line, "unknown key " + Quoted(entry.key) + ": setup.exe reads only " + stem + "0 to " +
+                                 stem + std::to_string(kIndexedKeys - 1));
+      return;
+    }
+    bool exact = false, bom = false;
+    const std::string suggestion = Suggest(entry.key, exact, bom);
+    std::string message = "unknown key " + Quoted(entry.key) + ", ignored by setup.exe";
+    if (bom) message += " (Setup.ini starts with a UTF-8 byte order mark: save it as Shift-JIS without one)";
+    if (suggestion.empty()) {
+      IniWarning(entry.line, message);
+      return;
+    }
+    message += "; did you mean " + suggestion + "?";
+    if (exact && !Entry(suggestion)) {
+      message += " (keys are exact: case and blanks count)";
+      IniError(entry.line, message);
+    } else {
+      IniWarning(entry.line, message);
+    }
+  }
+
+  void CheckNumbers() {
+    for (const KnownKey& known : KnownKeys()) {
+      if (!known.numeric) continue;
+      const IniEntry* entry = Entry(known.name);
+      if (!entry) continue;
+      bool outOfRange = false;
+      const int reads = DecimalValue(entry->value.c_str());
+      const std::string readsAs = "setup.exe reads it as " + std::to_string(reads);
+      switch (ReadNumberForm(entry->value, outOfRange)) {
+        case NumberForm::kWhole:
+          break;
+        case NumberForm::kLeadingDigits:
+          IniWarning(entry->line, known.name + " = " + Quoted(entry->value) + " is not just a number: " + readsAs);
+          break;
+        case NumberForm::kNoDigits:
+          IniError(entry->line, known.name + " = " + Quoted(entry->value) + " is not a number: " + readsAs);
+          break;
+        case NumberForm::kEmpty:
+          IniWarning(entry->line, known.name + " is empty: " + readsAs);
+          break;
+      }
+      if (outOfRange) IniWarning(entry->line, known.name + " is out of range: " + readsAs);
+    }
+  }
+
+  // ----- pictures ---------------------------------------------------------
+
+  void CheckPictures() {
+    for (const PictureSlot& slot : kPictures) {
+      Picture& picture = pictures_[slot.name];
+      picture.name = slot.name;
+      LoadPicture(picture);
+    }
+  }
+
+  void LoadPicture(Picture& picture) {
+    std::vector<std::string> candidates = {picture.name};
+    for (const char* extension : kPictureExtensions) candidates.push_back(picture.name + extension);
+    std::vector<std::string> present;
+    for (const std::string& candidate : candidates) {
+      if (folder_.Kind(candidate) == EntryKind::kFile) present.push_back(candidate);
+    }
+    if (present.empty()) {
+      Add(Severity::kError, picture.name, 0,
+          "picture not found: setup.exe tries " + picture.name + " and then .iep, .png, .ieg, .bmp, .iej, .jpg");
+      return;
+    }
+    picture.resolved = present.front();
+    for (size_t i = 1; i < present.size(); ++i) {
+      Add(Severity::kWarning, present[i], 0, "never read: setup.exe takes " + picture.resolved + " first");
+    }
+
+    std::vector<uint8_t> bytes;
+    switch (folder_.Read(picture.resolved, kMaxPictureFileBytes, bytes)) {
+      case ReadResult::kOk:
+        break;
+      case ReadResult::kTooLarge:
+        Add(Severity::kError, picture.resolved, 0, "larger than 256 MiB: setup.exe refuses it as damaged");
+        return;
+      case ReadResult::kMissing:
+      case ReadResult::kFailed:
+        Add(Severity::kError, picture.resolved, 0, "cannot be read");
+        return;
+    }
+
+    const PictureForm form = ClassifyPictureName(picture.resolved.c_str());
+    DecodeStatus status = DecodeStatus::kDamaged;
+    switch (form) {
+      case PictureForm::kBmp:
+      case PictureForm::kScrambledBmp:
+        status = DecodeBmp(bytes.data(), bytes.size(), form == PictureForm::kScrambledBmp, picture.pixels);
+        break;
+      case PictureForm::kPng:
+      case PictureForm::kScrambledPng:
+        status = DecodePng(bytes.data(), bytes.size(), form == PictureForm::kScrambledPng, picture.pixels);
+        break;
+      case PictureForm::kJpeg:
+      case PictureForm::kScrambledJpeg:
+        status = DecodeJpeg(bytes.data(), bytes.size(), picture.pixels);
+        break;
+    }
+    const bool scrambled = form == PictureForm::kScrambledBmp || form == PictureForm::kScrambledPng;
+    auto plainByte = [&](size_t i) -> int {
+      if (i >= bytes.size()) return -1;
+      return scrambled ? bytes[i] ^ kScrambleByte : bytes[i];
+    };
+    switch (status) {
+      case DecodeStatus::kOk:
+        picture.decoded = picture.sized = true;
+        return;
+      case DecodeStatus::kNotTwentyFourBitBmp: {
+        const int bits = plainByte(28) < 0 ? -1 : plainByte(28) | (std::max(plainByte(29), 0) << 8);
+        Add(Severity::kError, picture.resolved, 0,
+            (bits > 0 ? "a " + std::to_string(bits) + "-bit BMP" : std::string("not a 24-bit BMP")) +
+                ": setup.exe reads only 24-bit BMP files");
+        return;
+      }
+      case DecodeStatus::kUnsupportedPngColorType: {
+        picture.sized = true;  // setup.exe takes the size and leaves the pixels unwritten
+        const int type = plainByte(25);
+        Add(Severity::kError, picture.resolved, 0,
+            "PNG colour type " + std::to_string(type) + (type == 0 ? " (grey)" : type == 3 ? " (palette)" : type == 4 ? " (grey and alpha)" : "") +
+                ": setup.exe reads only RGB (2) and RGBA (6) PNG files");
+        return;
+      }
+      case DecodeStatus::kDamaged: {
+        std::string message = "setup.exe cannot read it (damaged, truncated or of an unsupported kind)";
+        const Content content = Sniff(bytes);
+        if (content != Content::kUnknown && !ReaderTakes(form, content)) {
+          message += "; the file holds ";
+          message += DescribeContent(content);
+        }
+        Add(Severity::kError, picture.resolved, 0, message);
+        return;
+      }
+    }
+  }
+
+  // ----- layout on the base picture ---------------------------------------
+
+  // Checks a rectangle [left, right) x [top, bottom) against the window's shape.
+  void CheckPlacement(const std::string& what, int line, int64_t left, int64_t top, int64_t right,
+                      int64_t bottom, const std::string& consequence) {
+    const Picture& base = pictures_["ui\\base"];
+    const int64_t width = std::max<int64_t>(0, right - left), height = std::max<int64_t>(0, bottom - top);
+    const int64_t total = width * height;
+    if (total == 0) return;
+    const int64_t x0 = std::max<int64_t>(left, 0), x1 = std::min<int64_t>(right, base.pixels.width);
+    const int64_t y0 = std::max<int64_t>(top, 0), y1 = std::min<int64_t>(bottom, base.pixels.height);
+    int64_t inside = 0, cut = 0;
+    if (x0 < x1 && y0 < y1) {
+      inside = (x1 - x0) * (y1 - y0);
+      for (int64_t y = y0; y < y1; ++y) {
+        const uint8_t* row = base.pixels.pixels.data() + PixelOffset(base.pixels.width, base.pixels.height, 0, y);
+        for (int64_t x = x0; x < x1; ++x) {
+          if (row[3 * x] == 0 && row[3 * x + 1] == 0 && row[3 * x + 2] == 0) ++cut;
+        }
+      }
+    }
+    const int64_t outside = total - inside;
+    if (outside == 0 && cut == 0) return;
+    const std::string where = what + " (" + std::to_string(left) + "," + std::to_string(top) + ")-(" +
+                              std::to_string(right - 1) + "," + std::to_string(bottom - 1) + ")";
+    std::string detail;
+    if (outside > 0) detail += std::to_string(outside) + " of its " + std::to_string(total) + " pixels lie outside the " +
+                               std::to_string(base.pixels.width) + "x" + std::to_string(base.pixels.height) + " base picture";
+    if (cut > 0) {
+      if (!detail.empty()) detail += " and ";
+      detail += std::to_string(cut) + (outside > 0 ? "" : " of its " + std::to_string(total)) +
+                " pixels lie on pure-black (cut-out) pixels of the base";
+    }
+    if (outside + cut == total) {
+      IniError(line, where + " is nowhere on the window: " + detail + "; " + consequence);
+    } else {
+      IniWarning(line, where + " is partly off the window: " + detail);
+    }
+  }
+
+  void CheckLayout() {
+    const Picture& base = pictures_["ui\\base"];
+    const Picture& bar = pictures_["ui\\ProgressBar"];
+    if (bar.sized && bar.pixels.width < kMinimumProgressBarWidth) {
+      Add(Severity::kError, bar.resolved, 0,
+          "the progress bar is " + std::to_string(bar.pixels.width) + " pixels wide: setup.exe needs at least " +
+              std::to_string(kMinimumProgressBarWidth) + " and ends with an error at Install");
+    }
+    if (!base.decoded) return;  // nothing to place things on
+
+    static const std::set<std::string> kButtons = {"ui\\Install", "ui\\Uninstall", "ui\\Exit"};
+    for (const PictureSlot& slot : kPictures) {
+      if (!slot.xKey) continue;
+      const Picture& picture = pictures_[slot.name];
+      if (!picture.sized) continue;
+      const int64_t x = Number(slot.xKey), y = Number(slot.yKey);
+      const int line = LineOf(slot.xKey) ? LineOf(slot.xKey) : LineOf(slot.yKey);
+      const bool button = kButtons.count(slot.name) > 0;
+      CheckPlacement(std::string(slot.name) + " at " + slot.xKey + "/" + slot.yKey, line, x, y,
+                     x + picture.pixels.width, y + picture.pixels.height,
+                     button ? "the button cannot be seen or clicked" : "it never shows");
+    }
+
+    const char* titleKeys[] = {"TitleBarX", "TitleBarY", "TitleBarWidth", "TitleBarHeight"};
+    int titleLine = 0;
+    for (const char* key : titleKeys) {
+      if (!titleLine) titleLine = LineOf(key);
+    }
+    if (!Entry("TitleBarWidth") && !Entry("TitleBarHeight")) {
+      IniWarning(titleLine, "no TitleBarWidth or TitleBarHeight: the title rectangle is one pixel, so the window "
+                            "can hardly be moved");
+    }
+    const int64_t tx = Number("TitleBarX"), ty = Number("TitleBarY");
+    const int64_t tw = Number("TitleBarWidth"), th = Number("TitleBarHeight");
+    if (tw < 0 || th < 0) {
+      IniError(titleLine, "TitleBarWidth and TitleBarHeight must not be negative: the window cannot be moved");
+      return;
+    }
+    // The title rectangle takes its right and bottom edge lines too.
+    CheckPlacement("the title rectangle", titleLine, tx, ty, tx + tw + 1, ty + th + 1,
+                   "the window cannot be moved");
+  }
+
+  // ----- folders the install makes ----------------------------------------
+
+  // Problems of a path that setup.exe joins to a folder: "" when none.
+  static std::string PathProblem(const std::string& value, Severity& severity) {
+    severity = Severity::kError;
+    if (value.find(':') != std::string::npos) return "must be relative, without a drive or \":\"";
+    for (char c : {'<', '>', '"', '|', '?', '*'}) {
+      if (value.find(c) != std::string::npos) return std::string("holds \"") + c + "\", which no file name may hold";
+    }
+    severity = Severity::kWarning;
+    if (!value.empty() && SeparatorBytes(value)[0]) return "starts with a separator: it is joined after a \"\\\" anyway";
+    for (const std::string& part : SplitPath(NormalizePath(value))) {
+      if (part == "..") return "holds \"..\": it leads out of the folder it is joined to";
+    }
+    return "";
+  }
+
+  bool CheckPathValue(const std::string& key) {
+    const IniEntry* entry = Entry(key);
+    if (!entry || entry->value.empty()) return true;
+    Severity severity;
+    const std::string problem = PathProblem(entry->value, severity);
+    if (problem.empty()) return true;
+    Add(severity, kIniName, entry->line, key + " = " + Quoted(entry->value) + " " + problem);
+    return severity != Severity::kError;
+  }
+
+  // Runs CreateXxx0..4 in order: each folder is made only when its parent is
+  // there (made by an earlier key, or the base folder itself).
+  std::set<std::string> MadeFolders(const char* stem, const std::string& base) {
+    std::set<std::string> made = {""};
+    for (int i = 0; i < kIndexedKeys; ++i) {
+      const std::string key = Indexed(stem, i);
+      const std::string value = Value(key);
+      if (value.empty() || !CheckPathValue(key)) continue;
+      const std::string folded = FoldPath(value);
+      if (made.count(FoldPath(ParentOf(NormalizePath(value))))) {
+        made.insert(folded);
+      } else {
+        IniWarning(LineOf(key), key + " = " + Quoted(value) + ": no earlier key makes its parent folder " +
+                                    Quoted(ParentOf(NormalizePath(value))) + ", so it is made only if " + base +
+                                    " already has that folder");
+      }
+    }
+    return made;
+  }
+
+  void CheckInstallFolders() {
+    made_ = MadeFolders("CreateDirectory", "the chosen folder");
+    const IniEntry* dest = Entry("InstallDest");
+    if (!dest || dest->value.empty()) {
+      IniWarning(dest ? dest->line : 0, "InstallDest is empty: the payload is copied straight into the folder the "
+                                        "user chooses, not into a folder of its own");
+      return;
+    }
+    if (!CheckPathValue("InstallDest")) return;
+    if (made_.count(FoldPath(dest->value))) return;
+    std::string message = "InstallDest = " + Quoted(dest->value) +
+                          " is not made by any CreateDirectory0..4 key: setup.exe stops the install (\"destination "
+                          "missing\") unless the chosen folder already has it";
+    for (int i = 0; i < kIndexedKeys; ++i) {
+      if (EqualsFolded(Value(Indexed("CreateDirectory", i)), dest->value)) {
+        message = "InstallDest = " + Quoted(dest->value) + " is named by CreateDirectory" + std::to_string(i) +
+                  " but its parent folder is never made first, so setup.exe stops the install";
+      }
+    }
+    IniError(dest->line, message);
+  }
+
+  void CheckStartMenu() {
+    const std::set<std::string> made = MadeFolders("CreateStartmenuDirectory", "the start menu's Programs folder");
+    for (int i = 0; i < kIndexedKeys; ++i) {
+      const std::string fromKey = Indexed("CreateShortcutFrom", i), toKey = Indexed("CreateShortcutTo", i);
+      const std::string from = Value(fromKey), to = Value(toKey);
+      if (from.empty() && to.empty()) continue;
+      if (from.empty() || to.empty()) {
+        const std::string& missing = from.empty() ? fromKey : toKey;
+        IniWarning(LineOf(from.empty() ? toKey : fromKey),
+                   "shortcut " + std::to_string(i) + " is not made: " + missing + " is empty");
+        continue;
+      }
+      if (CheckPathValue(fromKey)) CheckTarget(fromKey, "the shortcut would point at nothing");
+      if (!CheckPathValue(toKey)) continue;
+      const std::string folder = ParentOf(NormalizePath(to));
+      if (!made.count(FoldPath(folder))) {
+        IniError(LineOf(toKey), toKey + " = " + Quoted(to) + ": no CreateStartmenuDirectory0..4 key makes its folder " +
+                                    Quoted(folder) + ", so the shortcut is not saved");
+      }
+      if (Lower(to).size() < 4 || Lower(to).compare(to.size() - 4, 4, ".lnk") != 0) {
+        IniWarning(LineOf(toKey), toKey + " = " + Quoted(to) + " does not end in .lnk: the shortcut file is saved "
+                                      "under exactly this name and Windows will not treat it as a shortcut");
+      }
+    }
+  }
+
+  // A target relative to the chosen folder must be something the install puts there.
+  void CheckTarget(const std::string& key, const std::string& consequence) {
+    const IniEntry* entry = Entry(key);
+    const std::string target = NormalizePath(entry->value);
+    const std::string dest = NormalizePath(Value("InstallDest"));
+    std::string rest;
+    if (dest.empty()) {
+      rest = target;
+    } else if (FoldPath(target) == FoldPath(dest)) {
+      return;  // the install folder itself
+    } else if (FoldPath(target).compare(0, FoldPath(dest).size() + 1, FoldPath(dest) + "\\") == 0) {
+      rest = target.substr(dest.size() + 1);
+    } else {
+      IniError(entry->line, key + " = " + Quoted(entry->value) + " is outside InstallDest " + Quoted(dest) +
+                                ": the install puts nothing there (targets are relative to the chosen folder and "
+                                "start with InstallDest); " + consequence);
+      return;
+    }
+    if (folder_.Kind("data\\" + rest) == EntryKind::kNone) {
+      IniError(entry->line, key + " = " + Quoted(entry->value) + ": the payload has no data\\" + rest + "; " +
+                                consequence);
+    }
+  }
+
+  void CheckAutoStart() {
+    const IniEntry* autoStart = Entry("AutoStart");
+    const int mode = Number("AutoStart");
+    if (autoStart && mode != 0 && mode != 1 && mode != 2) {
+      IniWarning(autoStart->line, "AutoStart = " + std::to_string(mode) +
+                                      " starts nothing: 0 starts nothing, 1 asks first, 2 starts without asking");
+    }
+    const IniEntry* path = Entry("AutoStartPath");
+    if (mode != 1 && mode != 2) {
+      if (path && !path->value.empty()) {
+        IniWarning(path->line, "AutoStartPath is set but AutoStart is " + std::to_string(mode) +
+                                   ": nothing is started after the install");
+      }
+      return;
+    }
+    if (!path || path->value.empty()) {
+      IniError(autoStart->line, "AutoStart = " + std::to_string(mode) +
+                                    " but AutoStartPath is empty: setup.exe opens the chosen folder itself");
+      return;
+    }
+    if (mode == 1 && Value("AutoStartText").empty()) {
+      IniWarning(autoStart->line, "AutoStart = 1 asks a question, but AutoStartText is empty: the question box is blank");
+    }
+    if (CheckPathValue("AutoStartPath")) CheckTarget("AutoStartPath", "nothing is started after the install");
+  }
+
+  void CheckUninstallRecord() {
+    const IniEntry* entry = Entry("UninstallIni");
+    if (!entry || entry->value.empty()) {
+      IniError(entry ? entry->line : 0, "UninstallIni is empty: setup.exe writes no uninstall record, so what it "
+                                        "installs can never be uninstalled");
+      return;
+    }
+    const std::string& value = entry->value;
+    if (HasSeparator(value) || value.find(':') != std::string::npos) {
+      IniError(entry->line, "UninstallIni = " + Quoted(value) + " must be a plain file name: setup.exe puts the "
+                                                                 "record straight into the Windows folder");
+      return;
+    }
+    for (const char* file : kWindowsFiles) {
+      if (Lower(value) == file) {
+        IniError(entry->line, "UninstallIni = " + Quoted(value) + " is a file of Windows itself: the install "
+                                                                   "would overwrite it and the uninstall delete it");
+      }
+    }
+  }
+
+  // ----- the payload ------------------------------------------------------
+
+  void CheckPayload() {
+    if (folder_.Kind("data") != EntryKind::kFolder) {
+      Add(Severity::kError, "data", 0, "the payload folder data is missing: the install copies nothing");
+      return;
+    }
+    uint64_t total = 0;
+    size_t files = 0;
+    folder_.ForEachFile("data", [&](const std::string& path, uint64_t size) {
+      ++files;
+      total += size;
+      if (size >= kFourGiB) {
+        Add(Severity::kError, "data\\" + path, 0,
+            "4 GiB or larger (" + std::to_string(size) + " bytes): setup.exe counts sizes in 32 bits and cannot "
+            "install it");
+      }
+    });
+    if (files == 0) {
+      Add(Severity::kWarning, "data", 0, "the payload folder data is empty: the install copies nothing");
+    } else if (total >= kFourGiB) {
+      Add(Severity::kError, "data", 0,
+          "the payload holds " + std::to_string(total) + " bytes, 4 GiB or more: setup.exe counts sizes in 32 bits "
+          "(free space and progress go wrong)");
+    }
+  }
+
+  const std::vector<uint8_t>* ini_;
+  const FolderView& folder_;
+  IniScan scan_;
+  std::map<std::string, Picture> pictures_;
+  std::set<std::string> made_;
+  std::vector<Finding> findings_;
+};
+
+}  // namespace
+
+const std::vector<KnownKey>& KnownKeys() {
+  static const std::vector<KnownKey> keys = [] {
+    std::vector<KnownKey> list = {
+        {"Caption", false},          {"UninstallIni", false},     {"TitleBarX", true},
+        {"TitleBarY", true},         {"TitleBarWidth", true},     {"TitleBarHeight", true},
+        {"InstallButtonX", true},    {"InstallButtonY", true},    {"UninstallButtonX", true},
+        {"UninstallButtonY", true},  {"ExitButtonX", true},       {"ExitButtonY", true},
+        {"ProgressBarX", true},      {"ProgressBarY", true},      {"InstallDest", false},
+        {"AutoStart", true},         {"AutoStartText", false},    {"AutoStartPath", false},
+    };
+    for (const char* stem : {"CreateDirectory", "CreateStartmenuDirectory", "CreateShortcutFrom",
+                             "CreateShortcutTo", "CreateShortcutDescription"}) {
+      for (int i = 0; i < kIndexedKeys; ++i) list.push_back({stem + std::to_string(i), false});
+    }
+    return list;
+  }();
+  return keys;
+}
+
+std::vector<Finding> CheckSkin(const std::vector<uint8_t>* setupIni, const FolderView& folder) {
+  return Checker(setupIni, folder).Run();
+}
+
+std::vector<Finding> CheckSkinFolder(const FolderView& folder) {
+  std::vector<uint8_t> ini;
+  // Setup.ini is read byte by byte by setup.exe, whatever its size.
+  const bool present = folder.Kind(kIniName) == EntryKind::kFile &&
+                       folder.Read(kIniName, UINT64_MAX, ini) == ReadResult::kOk;
+  return CheckSkin(present ? &ini : nullptr, folder);
+}
+
+std::string FormatFinding(const Finding& finding) {
+  std::string text;
+  if (!finding.file.empty()) {
+    text += finding.file;
+    if (finding.line > 0) text += ":" + std::to_string(finding.line);
+    text += ": ";
+  }
+  text += finding.severity == Severity::kError ? "error: " : "warning: ";
+  return text + finding.message;
+}
+
+}  // namespace skintool
