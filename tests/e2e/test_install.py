@@ -175,62 +175,55 @@ class Install(unittest.TestCase):
 
 
 class AutoStart(unittest.TestCase):
+    """The payload's run.bat leaves launched.txt behind when it is started."""
 
-    def install_with(self, name, **keys):
+    QUESTION = "起動しますか？"
+
+    def install(self, run):
+        """Installs into the Desktop; returns the screen and where launched.txt would appear."""
+        screen = Screen(run)
+        screen.wait_pixel(25, 255, INSTALL)
+        screen.click(30, 260)
+        confirm_chooser(run)
+        return screen, Machine(run).desktop / "Games" / "MyApp" / "launched.txt"
+
+    def run_with(self, **keys):
         skin = app_skin()
         skin.overrides["data/run.bat"] = b"echo started> launched.txt\r\n"
-        run = skin_run(name, skin, **dict(APP_KEYS, AutoStartPath="Games\\MyApp\\run.bat", **keys))
-        return run
+        return skin_run(self._testMethodName, skin,
+                        **dict(APP_KEYS, AutoStartPath="Games\\MyApp\\run.bat", **keys))
 
     def test_answered_no_keeps_the_program_open_and_installed(self):
-        with self.install_with(self._testMethodName, AutoStart=1, AutoStartText="起動しますか？") as run:
-            machine = Machine(run)
-            screen = Screen(run)
-            screen.wait_pixel(25, 255, INSTALL)
-            screen.click(30, 260)
-            confirm_chooser(run)
+        with self.run_with(AutoStart=1, AutoStartText=self.QUESTION) as run:
+            screen, launched = self.install(run)
             box = answer_box(run, key="n", timeout=30)
-            self.assertEqual((box.caption, box.text), ("Information", "起動しますか？"))
+            self.assertEqual((box.caption, box.text), ("Information", self.QUESTION))
             self.assertEqual(box.buttons, ["はい(&Y)", "いいえ(&N)"])
             screen.wait_highlight(155, 255, UNINSTALL_H)
             self.assertTrue(run.running())
-            self.assertFalse((machine.desktop / "Games" / "MyApp" / "launched.txt").exists())
+            self.assertFalse(launched.exists())
 
     def test_answered_yes_launches_and_ends(self):
-        with self.install_with(self._testMethodName, AutoStart=1, AutoStartText="起動しますか？") as run:
-            machine = Machine(run)
-            screen = Screen(run)
-            screen.wait_pixel(25, 255, INSTALL)
-            screen.click(30, 260)
-            confirm_chooser(run)
+        with self.run_with(AutoStart=1, AutoStartText=self.QUESTION) as run:
+            _, launched = self.install(run)
             answer_box(run, key="y", timeout=30)
             self.assertEqual(run.exit_code(timeout=20), 0)
-            launched = machine.desktop / "Games" / "MyApp" / "launched.txt"
             wait_for(launched.exists, 20, what="the launched program's file")
 
     def test_auto_start_2_launches_without_asking(self):
-        with self.install_with(self._testMethodName, AutoStart=2) as run:
-            machine = Machine(run)
-            screen = Screen(run)
-            screen.wait_pixel(25, 255, INSTALL)
-            screen.click(30, 260)
-            confirm_chooser(run)
+        with self.run_with(AutoStart=2) as run:
+            _, launched = self.install(run)
             self.assertEqual(run.exit_code(timeout=30), 0)
-            wait_for((machine.desktop / "Games" / "MyApp" / "launched.txt").exists, 20,
-                     what="the launched program's file")
-            self.assertTrue(machine.record.exists())
+            wait_for(launched.exists, 20, what="the launched program's file")
+            self.assertTrue(Machine(run).record.exists())
 
     def test_closing_while_the_question_is_up_ends_within_seconds(self):
-        with self.install_with(self._testMethodName, AutoStart=1, AutoStartText="起動しますか？") as run:
-            machine = Machine(run)
-            screen = Screen(run)
-            screen.wait_pixel(25, 255, INSTALL)
-            screen.click(30, 260)
-            confirm_chooser(run)
+        with self.run_with(AutoStart=1, AutoStartText=self.QUESTION) as run:
+            screen, launched = self.install(run)
             run.wait_message_box(timeout=30)
             run.send_close(screen.window)
             self.assertEqual(run.exit_code(timeout=10), 0)
-            self.assertFalse((machine.desktop / "Games" / "MyApp" / "launched.txt").exists())
+            self.assertFalse(launched.exists())
 
 
 if __name__ == "__main__":
