@@ -8,7 +8,7 @@ import unittest
 
 from harness import wait_for
 from skin_run import (CHOOSER_TITLE, Machine, Screen, answer_box, confirm_chooser, skin_run)
-from skins import (INSTALL, INSTALL_H, UNINSTALL_H, Picture, solid, standard_skin)
+from skins import (BAR, INSTALL, INSTALL_H, UNINSTALL_H, Picture, solid, standard_skin)
 
 SHIFT_JIS_NAME = "説明つきアプリ"
 PAYLOAD = {
@@ -224,6 +224,41 @@ class AutoStart(unittest.TestCase):
             run.send_close(screen.window)
             self.assertEqual(run.exit_code(timeout=10), 0)
             self.assertFalse(launched.exists())
+
+
+class ProgressBar(unittest.TestCase):
+
+    def test_a_150_pixel_bar_grows_by_hundredths_to_100_then_jumps_to_full(self):
+        # 1,500 small files copy for a few seconds; the bar is 150 pixels wide,
+        # so one hundredth is 1 pixel and it cannot pass 100 before the end.
+        skin = app_skin(ProgressBar=Picture(150, 10, solid(BAR)))
+        for i in range(1500):
+            skin.overrides[f"data/many/f{i:04d}.dat"] = b"p" * 1000
+        keys = dict(APP_KEYS, AutoStart=1, AutoStartText="?")  # the question holds the full bar
+        with skin_run(self._testMethodName, skin, **keys) as run:
+            screen = Screen(run)
+            screen.wait_pixel(25, 255, INSTALL)
+            screen.click(30, 260)
+            confirm_chooser(run)
+
+            def bar_width():
+                image = run.capture()
+                return sum(image.pixel(*screen.at(100 + x, 205)) == BAR for x in range(160))
+            widths = []
+            while not [w for w in run.windows() if w.is_dialog]:
+                widths.append(bar_width())
+                self.assertTrue(run.running())
+            # While copying the bar is at most 100 pixels; once full it stays full.
+            growing = [w for w in widths if 0 < w < 150]
+            self.assertTrue(growing, f"the bar was seen part-way: {widths}")
+            self.assertLessEqual(max(growing), 100, f"widths while copying: {widths}")
+            if 150 in widths:
+                self.assertEqual(set(widths[widths.index(150):]), {150}, widths)
+            box = run.wait_message_box()
+            self.assertEqual(bar_width(), 150, "the whole bar once the copy has ended")
+            run.key("n", window=box)
+            screen.wait_highlight(155, 255, UNINSTALL_H)
+            self.assertEqual(bar_width(), 0, "the final screen has no bar")
 
 
 if __name__ == "__main__":
