@@ -1,10 +1,11 @@
 # The two commands of the README: `make demo` and `make test`. Each prepares
 # the machine first (scripts/setup.sh is quick once everything is in place).
+# `make fuzz FUZZ_SECONDS=600` runs each host-side fuzz target that long.
 BUILD    := build
 DEPS     := $(CURDIR)/$(BUILD)/deps/prefix
 TOOLCHAIN := $(CURDIR)/cmake/mingw-w64-x86_64.cmake
 
-.PHONY: all setup configure build test demo clean
+.PHONY: all setup configure build test demo fuzz clean
 
 all: build
 
@@ -23,6 +24,10 @@ test: build
 
 demo: build
 	@bash scripts/demo.sh
+
+FUZZ_SECONDS ?= 60
+fuzz: setup
+	@bash scripts/fuzz.sh --seconds $(FUZZ_SECONDS) --build-dir $(BUILD)/host
 
 clean:
 	rm -rf $(BUILD)

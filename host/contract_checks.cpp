@@ -206,7 +206,7 @@ std::string CheckSetupIniInput(const uint8_t* data, size_t size) {
     }
   }
 
-  // Past the slot after the last entry every slot is empty, like that one.
+  // Slots past the one at `count` are empty (checked above): lookups stop there.
   const int looked = store->count < SetupIni::kSlots ? store->count + 1 : SetupIni::kSlots;
   for (int i = 0; i < looked; ++i) {
     const char* key = store->keys[i];

@@ -47,6 +47,10 @@ bool ReadImage(PngDecode& d, MemoryStream& stream, png_uint_32& width, png_uint_
   if (setjmp(png_jmpbuf(d.png))) return false;
   png_set_read_fn(d.png, &stream, ReadFromMemory);
   png_set_user_limits(d.png, kMaxPictureSide, kMaxPictureSide);
+  // Only the pixels matter: ancillary chunks are passed over undecoded. A colour
+  // profile chunk of a few bytes could otherwise make libpng allocate the
+  // size it declares, up to 4 GB, before finding the profile broken.
+  png_set_keep_unknown_chunks(d.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_read_info(d.png, d.info);
   int bitDepth = 0, interlace = 0;
   png_get_IHDR(d.png, d.info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);

@@ -65,6 +65,9 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 "$build/make_corpus" "$build/corpus" >/dev/null
 
 if [ -n "$runs" ]; then bound=(-runs="$runs"); else bound=(-max_total_time="$seconds"); fi
+# No input needs more than this in one allocation (the largest picture the
+# decoders accept takes 256 MB of rows); asking for more is a finding.
+limits=(-malloc_limit_mb="${FUZZ_MALLOC_LIMIT_MB:-512}")
 passed=0 failed=0
 summary=()
 for t in "${targets[@]}"; do
@@ -79,7 +82,7 @@ for t in "${targets[@]}"; do
   if [ -d "$regressions" ] && [ -n "$(ls -A "$regressions")" ]; then
     files=("$regressions"/*)
     replayed=${#files[@]}
-    if ! "$bin" "${files[@]}" >>"$log" 2>&1; then
+    if ! "$bin" "${limits[@]}" "${files[@]}" >>"$log" 2>&1; then
       tail -n 40 "$log"
       summary+=("$(printf '%-18s FAILED replaying %s (log: %s)' "$t" "$regressions" "$log")")
       failed=$((failed + 1))
@@ -87,7 +90,7 @@ for t in "${targets[@]}"; do
     fi
   fi
 
-  options=("${bound[@]}" -print_final_stats=1 -artifact_prefix="$build/artifacts/$t/")
+  options=("${bound[@]}" "${limits[@]}" -print_final_stats=1 -artifact_prefix="$build/artifacts/$t/")
   dict="$root/host/dictionaries/$t.dict"
   [ -f "$dict" ] && options+=(-dict="$dict")
   start=$SECONDS

@@ -4,6 +4,7 @@
 //   probe processes            one JSON line per process: pid, parent pid, exe name
 //   probe close HWND           posts WM_CLOSE       probe destroy HWND   posts WM_DESTROY
 //   probe press HWND BUTTON_ID clicks a dialog button (BM_CLICK, else WM_COMMAND)
+//   probe lock FILE SECONDS    holds FILE open without sharing, prints "locked", then waits
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -138,7 +139,8 @@ HWND parse_hwnd(const wchar_t* text) {
 }
 
 int usage() {
-  fputs("usage: probe windows | processes | close HWND | destroy HWND | press HWND BUTTON_ID\n", stderr);
+  fputs("usage: probe windows | processes | close HWND | destroy HWND | press HWND BUTTON_ID"
+        " | lock FILE SECONDS\n", stderr);
   return 2;
 }
 
@@ -172,6 +174,16 @@ int wmain(int argc, wchar_t** argv) {
     } else {
       PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
     }
+    return 0;
+  }
+  if (command == L"lock" && argc == 4) {
+    HANDLE file = CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    fputs("locked\n", stdout);
+    fflush(stdout);
+    Sleep(static_cast<DWORD>(wcstoul(argv[3], nullptr, 10)) * 1000);
+    CloseHandle(file);
     return 0;
   }
   return usage();

@@ -187,6 +187,12 @@ class Checker {
       CheckUninstallRecord();
     }
     CheckPayload();
+    // Setup.ini's findings first, in line order; then the files' in the order found.
+    std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
+      const bool aIni = a.file == kIniName, bIni = b.file == kIniName;
+      if (aIni != bIni) return aIni;
+      return aIni && a.line < b.line;
+    });
     return std::move(findings_);
   }
 
@@ -230,6 +236,10 @@ class Checker {
       i += std::max<size_t>(length, 1);
     }
     const bool bom = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+    if (bom) {
+      IniError(1, "Setup.ini starts with a UTF-8 byte order mark: setup.exe reads those three bytes as the start "
+                  "of the first line; save it as Shift-JIS without one");
+    }
     if (validUtf8 && highBytes && threeByte && !bom) {
       IniWarning(0, "Setup.ini looks like UTF-8: setup.exe reads Shift-JIS, so Japanese texts would show garbled");
     }
@@ -364,7 +374,7 @@ class Checker {
     bool exact = false, bom = false;
     const std::string suggestion = Suggest(entry.key, exact, bom);
     std::string message = "unknown key " + Quoted(entry.key) + ", ignored by setup.exe";
-    if (bom) message += " (Setup.ini starts with a UTF-8 byte order mark: save it as Shift-JIS without one)";
+    if (bom) message += " (it starts with the byte order mark)";
     if (suggestion.empty()) {
       IniWarning(entry.line, message);
       return;
@@ -464,43 +474,52 @@ class Checker {
       if (i >= bytes.size()) return -1;
       return scrambled ? bytes[i] ^ kScrambleByte : bytes[i];
     };
+    if (status == DecodeStatus::kOk) {
+      picture.decoded = picture.sized = true;
+      return;
+    }
+    if (status == DecodeStatus::kUnsupportedPngColorType) picture.sized = true;  // setup.exe takes the size
+
+    // A file in another form than its name says: say so rather than what the reader made of it.
+    const Content content = Sniff(bytes);
+    if (content != Content::kUnknown && !ReaderTakes(form, content)) {
+      Add(Severity::kError, picture.resolved, 0,
+          std::string("setup.exe cannot read it: the file holds ") + DescribeContent(content));
+      return;
+    }
     switch (status) {
       case DecodeStatus::kOk:
-        picture.decoded = picture.sized = true;
-        return;
+        break;
       case DecodeStatus::kNotTwentyFourBitBmp: {
-        const int bits = plainByte(28) < 0 ? -1 : plainByte(28) | (std::max(plainByte(29), 0) << 8);
+        const int bits = std::max(plainByte(28), 0) | (std::max(plainByte(29), 0) << 8);
+        const bool usual = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 32;
         Add(Severity::kError, picture.resolved, 0,
-            (bits > 0 ? "a " + std::to_string(bits) + "-bit BMP" : std::string("not a 24-bit BMP")) +
+            (usual ? "a " + std::to_string(bits) + "-bit BMP" : std::string("not a 24-bit BMP")) +
                 ": setup.exe reads only 24-bit BMP files");
-        return;
+        break;
       }
       case DecodeStatus::kUnsupportedPngColorType: {
-        picture.sized = true;  // setup.exe takes the size and leaves the pixels unwritten
         const int type = plainByte(25);
         Add(Severity::kError, picture.resolved, 0,
-            "PNG colour type " + std::to_string(type) + (type == 0 ? " (grey)" : type == 3 ? " (palette)" : type == 4 ? " (grey and alpha)" : "") +
+            "PNG colour type " + std::to_string(type) +
+                (type == 0 ? " (grey)" : type == 3 ? " (palette)" : type == 4 ? " (grey and alpha)" : "") +
                 ": setup.exe reads only RGB (2) and RGBA (6) PNG files");
-        return;
+        break;
       }
-      case DecodeStatus::kDamaged: {
-        std::string message = "setup.exe cannot read it (damaged, truncated or of an unsupported kind)";
-        const Content content = Sniff(bytes);
-        if (content != Content::kUnknown && !ReaderTakes(form, content)) {
-          message += "; the file holds ";
-          message += DescribeContent(content);
-        }
-        Add(Severity::kError, picture.resolved, 0, message);
-        return;
-      }
+      case DecodeStatus::kDamaged:
+        Add(Severity::kError, picture.resolved, 0,
+            "setup.exe cannot read it (damaged, truncated or of an unsupported kind)");
+        break;
     }
   }
 
   // ----- layout on the base picture ---------------------------------------
 
   // Checks a rectangle [left, right) x [top, bottom) against the window's shape.
+  // reportCutOut: whether some cut-out pixels under it are worth a warning (a
+  // title rectangle over the window's rounded corners is normal).
   void CheckPlacement(const std::string& what, int line, int64_t left, int64_t top, int64_t right,
-                      int64_t bottom, const std::string& consequence) {
+                      int64_t bottom, const std::string& consequence, bool reportCutOut = true) {
     const Picture& base = pictures_["ui\\base"];
     const int64_t width = std::max<int64_t>(0, right - left), height = std::max<int64_t>(0, bottom - top);
     const int64_t total = width * height;
@@ -518,6 +537,7 @@ class Checker {
       }
     }
     const int64_t outside = total - inside;
+    if (outside + cut < total && !reportCutOut) cut = 0;
     if (outside == 0 && cut == 0) return;
     const std::string where = what + " (" + std::to_string(left) + "," + std::to_string(top) + ")-(" +
                               std::to_string(right - 1) + "," + std::to_string(bottom - 1) + ")";
@@ -574,9 +594,10 @@ class Checker {
       IniError(titleLine, "TitleBarWidth and TitleBarHeight must not be negative: the window cannot be moved");
       return;
     }
-    // The title rectangle takes its right and bottom edge lines too.
-    CheckPlacement("the title rectangle", titleLine, tx, ty, tx + tw + 1, ty + th + 1,
-                   "the window cannot be moved");
+    // Its hit test also takes the line just right of and below it; that line
+    // is left out here, so that a rectangle as wide as the base is no finding.
+    CheckPlacement("the title rectangle", titleLine, tx, ty, tx + std::max<int64_t>(tw, 1), ty + std::max<int64_t>(th, 1),
+                   "the window cannot be moved", false);
   }
 
   // ----- folders the install makes ----------------------------------------

@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""skintool.exe under Wine on a real skin: it scrambles the standard skin's
+pictures (BMP, PNG and JPEG) into .ieg, .iep and .iej, setup.exe then shows
+the window from those alone with the right size, shape and pixels, the check
+passes on the scrambled skin, and unscrambling gives the original bytes back."""
+
+import os
+import shutil
+import subprocess
+import unittest
+from pathlib import Path
+
+from harness import BACKDROP_COLOR, BUILD, SetupRun
+from skin_run import CAPTION, Screen
+from skins import (BASE, EXIT, INSTALL, UNINSTALL, ini_bytes, jpeg, png, scramble_all,
+                   scramble_bmp, standard_skin)
+
+# The plain files the author starts from, and the scrambled name each becomes.
+PLAIN_TO_SCRAMBLED = {
+    "ui/base.bmp": "ui/base.ieg",
+    "ui/Install.png": "ui/Install.iep",
+    "ui/Uninstall.bmp": "ui/Uninstall.ieg",
+    "ui/Exit.jpg": "ui/Exit.iej",
+    "ui/Install_h.bmp": "ui/Install_h.ieg",
+    "ui/Uninstall_h.bmp": "ui/Uninstall_h.ieg",
+    "ui/Exit_h.bmp": "ui/Exit_h.ieg",
+    "ui/ProgressBar.png": "ui/ProgressBar.iep",
+}
+
+
+def skintool_exe() -> Path:
+    """skintool.exe is built beside setup.exe."""
+    return Path(os.environ.get("SETUP_EXE") or BUILD / "setup.exe").parent / "skintool.exe"
+
+
+def plain_files() -> dict:
+    skin = standard_skin()
+    files = skin.files()  # every picture as BMP
+    pictures = skin.pictures
+    files["ui/Install.png"] = png(pictures["Install"].width, pictures["Install"].height,
+                                  pictures["Install"].color_at)
+    files["ui/ProgressBar.png"] = png(pictures["ProgressBar"].width, pictures["ProgressBar"].height,
+                                      pictures["ProgressBar"].color_at, color_type=6)
+    files["ui/Exit.jpg"] = jpeg(pictures["Exit"].width, pictures["Exit"].height, EXIT)
+    for name in ("ui/Install.bmp", "ui/ProgressBar.bmp", "ui/Exit.bmp"):
+        del files[name]
+    files["data/readme.txt"] = b"payload"
+    return files
+
+
+def close_to(rgb, expected, tolerance=8):
+    return all(abs(a - b) <= tolerance for a, b in zip(rgb, expected))
+
+
+class SkinToolOnARealSkin(unittest.TestCase):
+
+    def run_skintool(self, run: SetupRun, *args, cwd: Path = None) -> (int, str):
+        """Runs skintool.exe under Wine in the run's prefix; output through a file,
+        not a pipe (Wine's helper processes may hold a pipe open)."""
+        out_path = run.scratch / "skintool.out"
+        with open(out_path, "wb") as out:
+            result = subprocess.run(["wine", str(skintool_exe()), *args], cwd=cwd or run.skin,
+                                    env=run.env(), stdin=subprocess.DEVNULL, stdout=out,
+                                    stderr=subprocess.STDOUT, timeout=60)
+        return result.returncode, out_path.read_bytes().decode("utf-8", errors="replace")
+
+    def test_setup_shows_the_window_from_the_scrambled_pictures(self):
+        self.assertTrue(skintool_exe().exists(), f"{skintool_exe()} is missing")
+        files = plain_files()
+        skin = standard_skin()
+        with SetupRun("skin_tool_scramble", ini=ini_bytes(skin.keys, Caption=CAPTION), files=files,
+                      backdrop=True, start=False) as run:
+            plain = [name.replace("/", "\\") for name in PLAIN_TO_SCRAMBLED]
+            code, output = self.run_skintool(run, "scramble", *plain)
+            self.assertEqual(code, 0, output)
+            for name, scrambled in PLAIN_TO_SCRAMBLED.items():
+                self.assertIn(f"{name.replace('/', chr(92))} -> {scrambled.replace('/', chr(92))}", output)
+                expected = (scramble_bmp(files[name]) if name.endswith(".bmp")
+                            else scramble_all(files[name]))
+                self.assertEqual((run.skin / scrambled).read_bytes(), expected, scrambled)
+
+            # Scrambling again refuses to replace what it wrote.
+            code, output = self.run_skintool(run, "scramble", "ui\\base.bmp")
+            self.assertEqual(code, 1, output)
+            self.assertIn("exists already", output)
+
+            # Only the scrambled forms stay: setup.exe must read those.
+            for name in PLAIN_TO_SCRAMBLED:
+                (run.skin / name).unlink()
+
+            code, output = self.run_skintool(run, "check", ".")
+            self.assertEqual(code, 0, output)
+            self.assertIn(".: 0 errors, 1 warning", output)  # InstallDest is empty in this skin
+            self.assertIn("InstallDest is empty", output)
+
+            # Unscrambling copies gives the original bytes back.
+            copies = run.drive / "copies"
+            shutil.copytree(run.skin / "ui", copies)
+            code, output = self.run_skintool(run, "unscramble", *sorted(os.listdir(copies)), cwd=copies)
+            self.assertEqual(code, 0, output)
+            for name in PLAIN_TO_SCRAMBLED:
+                restored = copies / Path(name).name
+                self.assertEqual(restored.read_bytes(), files[name], name)
+
+            run.start()
+            screen = Screen(run)
+            self.assertEqual((screen.window.width, screen.window.height), (400, 300))
+            screen.wait_pixel(200, 100, BASE)
+            screen.wait_pixel(105, 105, BACKDROP_COLOR)  # the base's black hole is cut out
+            screen.wait_pixel(30, 260, INSTALL)          # from Install.iep
+            screen.wait_pixel(160, 260, UNINSTALL)       # from Uninstall.ieg
+            exit_pixel = screen.pixel(290, 260)           # from Exit.iej (JPEG: nearly exact)
+            self.assertTrue(close_to(exit_pixel, EXIT), f"Exit button shows {exit_pixel}")
+            self.assertFalse([w for w in run.windows() if w.is_dialog],
+                             "no picture may have been refused")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,591 @@
+// skintool: the checker finds each kind of problem in setup folders made on
+// disk (at the right file and line) and nothing in a clean one; scramble and
+// unscramble round-trip byte for byte; the command line's exit codes.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/setup_ini.h"
+#include "imaging/picture_decoders.h"
+#include "tests/unit/picture_files.h"
+#include "tools/skin_tool/cli.h"
+#include "tools/skin_tool/disk_io.h"
+#include "tools/skin_tool/ini_scan.h"
+#include "tools/skin_tool/skin_check.h"
+
+namespace {
+
+using skintool::Finding;
+using skintool::Severity;
+
+// ----- files on disk ---------------------------------------------------------
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+void MakeParents(const std::string& path) {
+  for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1)) {
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  }
+}
+
+Bytes ReadBytes(const std::string& path) {
+  Bytes bytes;
+  EXPECT_TRUE(skintool::ReadWholeFile(path, bytes)) << path;
+  return bytes;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A file of `size` bytes that takes no room: its end is set, nothing written.
+void MakeSparseFile(const std::string& path, uint64_t size) {
+  MakeParents(path);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
+  EXPECT_TRUE(SetEndOfFile(file));
+  CloseHandle(file);
+}
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// Each test works in its own folder below the scratch directory.
+class ScratchFolder : public testing::Test {
+ protected:
+  void SetUp() override {
+    CreateDirectoryA("skin_tool", nullptr);
+    std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name) {
+      if (c == '/') c = '_';
+    }
+    root_ = "skin_tool\\" + name;
+    RemoveTree(root_);
+    CreateDirectoryA(root_.c_str(), nullptr);
+  }
+  void TearDown() override { RemoveTree(root_); }
+  std::string Path(const std::string& relative) const { return root_ + "\\" + relative; }
+  void Put(const std::string& relative, const Bytes& bytes) const {
+    MakeParents(Path(relative));
+    WriteFileBytes(Path(relative), bytes);
+  }
+
+  std::string root_;
+};
+
+// ----- a skin --------------------------------------------------------------
+
+TestPicture BasePicture() {
+  TestPicture base = Gradient(400, 300);
+  auto black = [&](int x, int y) { base.pixels[y * base.width + x] = {0, 0, 0}; };
+  for (int y = 0; y < 300; ++y) {
+    for (int x = 0; x < 400; ++x) {
+      if ((x < 6 && y < 6) || (x >= 394 && y >= 294) || (x >= 100 && x < 110 && y >= 100 && y < 110)) black(x, y);
+    }
+  }
+  return base;
+}
+
+// A clean skin in every picture form. Setup.ini has CR LF line ends; the
+// line numbers below are the ones the cases refer to.
+struct Skin {
+  std::vector<std::string> ini = {
+      "; test skin",                        // 1
+      "Caption=\x83\x65\x83\x58\x83\x67",   // 2  (Shift-JIS)
+      "UninstallIni=SkinToolTest.ini",      // 3
+      "TitleBarX=10",                       // 4
+      "TitleBarY=8",                        // 5
+      "TitleBarWidth=380",                  // 6
+      "TitleBarHeight=30",                  // 7
+      "InstallButtonX=20",                  // 8
+      "InstallButtonY=250",                 // 9
+      "UninstallButtonX=150",               // 10
+      "UninstallButtonY=250",               // 11
+      "ExitButtonX=280",                    // 12
+      "ExitButtonY=250",                    // 13
+      "ProgressBarX=100",                   // 14
+      "ProgressBarY=200",                   // 15
+      "InstallDest=App",                    // 16
+      "CreateDirectory0=App",               // 17
+      "CreateStartmenuDirectory0=My App",   // 18
+      "CreateShortcutFrom0=App\\app.exe",   // 19
+      "CreateShortcutTo0=My App\\App.lnk",  // 20
+      "CreateShortcutDescription0=Start it",  // 21
+      "AutoStart=1",                        // 22
+      "AutoStartText=Start now?",           // 23
+      "AutoStartPath=App\\app.exe",         // 24
+  };
+  bool hasIni = true;
+  std::map<std::string, Bytes> files = {
+      {"ui\\base.bmp", MakeBmp(BasePicture())},
+      {"ui\\Install.png", MakePng(Gradient(80, 30))},
+      {"ui\\Uninstall.ieg", ScrambleBmp(MakeBmp(Gradient(80, 30)))},
+      {"ui\\Exit.jpg", MakeJpeg(Gradient(80, 30))},
+      {"ui\\Install_h.iep", ScrambleAll(MakePng(Gradient(90, 36), 6))},
+      {"ui\\Uninstall_h.iej", ScrambleAll(MakeJpeg(Gradient(80, 30)))},
+      {"ui\\Exit_h", MakeBmp(Gradient(80, 30))},
+      {"ui\\ProgressBar.bmp", MakeBmp(Gradient(200, 10))},
+      {"data\\app.exe", Text("MZ")},  // installed as App\app.exe
+      {"data\\doc\\readme.txt", Text("read me")},
+  };
+
+  void Set(int line, const std::string& text) { ini.at(line - 1) = text; }
+  std::string IniText() const {
+    std::string text;
+    for (const std::string& line : ini) text += line + "\r\n";
+    return text;
+  }
+};
+
+class SkinCheck : public ScratchFolder {
+ protected:
+  std::vector<Finding> Check(const Skin& skin) {
+    if (skin.hasIni) Put("Setup.ini", Text(skin.IniText()));
+    for (const auto& [name, bytes] : skin.files) Put(name, bytes);
+    return skintool::CheckSkinFolder(*skintool::OpenDiskFolder(root_));
+  }
+  static std::string Describe(const std::vector<Finding>& findings) {
+    std::string text;
+    for (const Finding& finding : findings) text += "\n  " + skintool::FormatFinding(finding);
+    return text.empty() ? " (none)" : text;
+  }
+};
+
+TEST_F(SkinCheck, ACleanSkinInEveryPictureFormHasNoFindings) {
+  const std::vector<Finding> findings = Check(Skin());
+  EXPECT_TRUE(findings.empty()) << Describe(findings);
+}
+
+struct Case {
+  const char* name;
+  std::function<void(Skin&)> breakIt;
+  Severity severity;
+  const char* file;
+  int line;
+  const char* says;  // a part of the message
+};
+
+const Case kCases[] = {
+    {"no Setup.ini", [](Skin& s) { s.hasIni = false; }, Severity::kError, "Setup.ini", 0, "missing"},
+    {"line without =", [](Skin& s) { s.ini.insert(s.ini.begin() + 4, "TitleBarY 8"); },
+     Severity::kError, "Setup.ini", 5, "refuses to start"},
+    {"= taken by a lead byte", [](Skin& s) { s.Set(23, "AutoStartText\x81=Go"); },
+     Severity::kError, "Setup.ini", 23, "takes the \"=\""},
+    {"line break taken by a lead byte", [](Skin& s) { s.Set(21, "CreateShortcutDescription0=Go\x82"); },
+     Severity::kWarning, "Setup.ini", 21, "line break as its second byte"},
+    {"byte order mark", [](Skin& s) { s.ini[0] = "\xEF\xBB\xBF" "Caption=x"; },
+     Severity::kError, "Setup.ini", 1, "byte order mark"},
+    {"key in the wrong case", [](Skin& s) { s.Set(16, "installDest=App"); },
+     Severity::kError, "Setup.ini", 16, "did you mean InstallDest?"},
+    {"blank before a key", [](Skin& s) { s.Set(12, " ExitButtonX=280"); },
+     Severity::kError, "Setup.ini", 12, "did you mean ExitButtonX?"},
+    {"blank after a key", [](Skin& s) { s.Set(3, "UninstallIni =SkinToolTest.ini"); },
+     Severity::kError, "Setup.ini", 3, "did you mean UninstallIni?"},
+    {"misspelt key", [](Skin& s) { s.ini.push_back("ProgresBarX=100"); },
+     Severity::kWarning, "Setup.ini", 25, "did you mean ProgressBarX?"},
+    {"index out of range", [](Skin& s) { s.ini.push_back("CreateDirectory5=More"); },
+     Severity::kWarning, "Setup.ini", 25, "only CreateDirectory0 to CreateDirectory4"},
+    {"unknown key", [](Skin& s) { s.ini.push_back("Colour=red"); },
+     Severity::kWarning, "Setup.ini", 25, "unknown key \"Colour\""},
+    {"not a number", [](Skin& s) { s.Set(8, "InstallButtonX=twenty"); },
+     Severity::kError, "Setup.ini", 8, "is not a number: setup.exe reads it as 0"},
+    {"number with a unit", [](Skin& s) { s.Set(9, "InstallButtonY=250px"); },
+     Severity::kWarning, "Setup.ini", 9, "reads it as 250"},
+    {"duplicate key", [](Skin& s) { s.ini.push_back("InstallDest=Other"); },
+     Severity::kWarning, "Setup.ini", 25, "duplicate key InstallDest: setup.exe reads the first one (line 16)"},
+    {"missing picture", [](Skin& s) { s.files.erase("ui\\Exit_h"); },
+     Severity::kError, "ui\\Exit_h", 0, "not found"},
+    {"picture shadowed by an earlier extension",
+     [](Skin& s) { s.files["ui\\ProgressBar.png"] = MakePng(Gradient(200, 10)); },
+     Severity::kWarning, "ui\\ProgressBar.bmp", 0, "takes ui\\ProgressBar.png first"},
+    {"scrambled PNG before plain PNG",
+     [](Skin& s) { s.files["ui\\Install.iep"] = ScrambleAll(MakePng(Gradient(80, 30))); },
+     Severity::kWarning, "ui\\Install.png", 0, "takes ui\\Install.iep first"},
+    {"bare name before any extension",
+     [](Skin& s) { s.files["ui\\Exit_h.iep"] = ScrambleAll(MakePng(Gradient(80, 30))); },
+     Severity::kWarning, "ui\\Exit_h.iep", 0, "takes ui\\Exit_h first"},
+    {"8-bit BMP", [](Skin& s) { s.files["ui\\ProgressBar.bmp"] = MakeBmpOfDepth(200, 10, 8); },
+     Severity::kError, "ui\\ProgressBar.bmp", 0, "8-bit BMP"},
+    {"palette PNG", [](Skin& s) { s.files["ui\\Install.png"] = MakePalettePng(80, 30); },
+     Severity::kError, "ui\\Install.png", 0, "colour type 3"},
+    {"grey PNG, scrambled", [](Skin& s) { s.files["ui\\Install_h.iep"] = ScrambleAll(MakeGreyPng(90, 36)); },
+     Severity::kError, "ui\\Install_h.iep", 0, "colour type 0"},
+    {"truncated PNG",
+     [](Skin& s) { Bytes& b = s.files["ui\\Install.png"]; b.resize(b.size() / 2); },
+     Severity::kError, "ui\\Install.png", 0, "cannot read it"},
+    {"plain PNG under .iep",
+     [](Skin& s) { s.files["ui\\Install_h.iep"] = MakePng(Gradient(90, 36)); },
+     Severity::kError, "ui\\Install_h.iep", 0, "holds a plain PNG (name it .png)"},
+    {"plain BMP under .ieg",
+     [](Skin& s) { s.files["ui\\Uninstall.ieg"] = MakeBmp(Gradient(80, 30)); },
+     Severity::kError, "ui\\Uninstall.ieg", 0, "holds a plain BMP (name it .bmp)"},
+    {"narrow progress bar", [](Skin& s) { s.files["ui\\ProgressBar.bmp"] = MakeBmp(Gradient(99, 10)); },
+     Severity::kError, "ui\\ProgressBar.bmp", 0, "99 pixels wide"},
+    {"button off the base", [](Skin& s) { s.Set(12, "ExitButtonX=500"); },
+     Severity::kError, "Setup.ini", 12, "the button cannot be seen or clicked"},
+    {"button partly off the base", [](Skin& s) { s.Set(12, "ExitButtonX=350"); },
+     Severity::kWarning, "Setup.ini", 12, "2400 pixels lie outside"},
+    {"button on cut-out pixels", [](Skin& s) { s.Set(8, "InstallButtonX=95"), s.Set(9, "InstallButtonY=95"); },
+     Severity::kWarning, "Setup.ini", 8, "100 of its 2400 pixels lie on pure-black"},
+    {"title rectangle on a cut-out corner",
+     [](Skin& s) { s.Set(4, "TitleBarX=0"), s.Set(5, "TitleBarY=0"), s.Set(6, "TitleBarWidth=5"),
+                   s.Set(7, "TitleBarHeight=5"); },
+     Severity::kError, "Setup.ini", 4, "the window cannot be moved"},
+    {"title rectangle partly outside",
+     [](Skin& s) { s.Set(4, "TitleBarX=50"), s.Set(6, "TitleBarWidth=400"); },
+     Severity::kWarning, "Setup.ini", 4, "1500 of its 12000 pixels lie outside"},
+    {"progress bar on cut-out pixels", [](Skin& s) { s.Set(15, "ProgressBarY=295"); },
+     Severity::kWarning, "Setup.ini", 14, "partly off the window"},
+    {"InstallDest not made", [](Skin& s) { s.Set(17, "CreateDirectory0="); },
+     Severity::kError, "Setup.ini", 16, "not made by any CreateDirectory0..4 key"},
+    {"InstallDest made before its parent",
+     [](Skin& s) { s.Set(16, "InstallDest=Co\\App"), s.Set(17, "CreateDirectory0=Co\\App"); },
+     Severity::kError, "Setup.ini", 16, "its parent folder is never made first"},
+    {"empty InstallDest", [](Skin& s) { s.Set(16, "InstallDest="); },
+     Severity::kWarning, "Setup.ini", 16, "InstallDest is empty"},
+    {"InstallDest with a drive", [](Skin& s) { s.Set(16, "InstallDest=C:\\App"); },
+     Severity::kError, "Setup.ini", 16, "must be relative"},
+    {"shortcut to a file the payload lacks", [](Skin& s) { s.Set(19, "CreateShortcutFrom0=App\\gone.exe"); },
+     Severity::kError, "Setup.ini", 19, "the payload has no data\\gone.exe"},
+    {"shortcut outside InstallDest", [](Skin& s) { s.Set(19, "CreateShortcutFrom0=app.exe"); },
+     Severity::kError, "Setup.ini", 19, "is outside InstallDest"},
+    {"shortcut without a link name", [](Skin& s) { s.Set(20, "CreateShortcutTo0="); },
+     Severity::kWarning, "Setup.ini", 19, "CreateShortcutTo0 is empty"},
+    {"shortcut folder not made", [](Skin& s) { s.Set(18, "CreateStartmenuDirectory0=Other"); },
+     Severity::kError, "Setup.ini", 20, "no CreateStartmenuDirectory0..4 key makes its folder \"My App\""},
+    {"auto-start target missing", [](Skin& s) { s.Set(24, "AutoStartPath=App\\doc\\gone.txt"); },
+     Severity::kError, "Setup.ini", 24, "the payload has no data\\doc\\gone.txt"},
+    {"auto-start without a path", [](Skin& s) { s.Set(24, "AutoStartPath="); },
+     Severity::kError, "Setup.ini", 22, "AutoStartPath is empty"},
+    {"empty UninstallIni", [](Skin& s) { s.Set(3, "UninstallIni="); },
+     Severity::kError, "Setup.ini", 3, "can never be uninstalled"},
+    {"missing UninstallIni", [](Skin& s) { s.Set(3, "; no record"); },
+     Severity::kError, "Setup.ini", 0, "can never be uninstalled"},
+    {"UninstallIni with a folder", [](Skin& s) { s.Set(3, "UninstallIni=sub\\rec.ini"); },
+     Severity::kError, "Setup.ini", 3, "must be a plain file name"},
+    {"UninstallIni naming a Windows file", [](Skin& s) { s.Set(3, "UninstallIni=WIN.INI"); },
+     Severity::kError, "Setup.ini", 3, "a file of Windows itself"},
+    {"no payload",
+     [](Skin& s) { s.files.erase("data\\app.exe"), s.files.erase("data\\doc\\readme.txt"); },
+     Severity::kError, "data", 0, "payload folder data is missing"},
+};
+
+class SkinCheckCases : public SkinCheck, public testing::WithParamInterface<Case> {};
+
+TEST_P(SkinCheckCases, FindsTheProblemAtItsFileAndLine) {
+  const Case& c = GetParam();
+  Skin skin;
+  c.breakIt(skin);
+  const std::vector<Finding> findings = Check(skin);
+  bool found = false;
+  for (const Finding& f : findings) {
+    found = found || (f.severity == c.severity && f.file == c.file && f.line == c.line &&
+                      f.message.find(c.says) != std::string::npos);
+  }
+  EXPECT_TRUE(found) << c.name << ": expected " << (c.severity == Severity::kError ? "error" : "warning")
+                     << " at " << c.file << ":" << c.line << " saying \"" << c.says << "\"; found:"
+                     << Describe(findings);
+}
+
+std::string CaseName(const testing::TestParamInfo<Case>& info) {
+  std::string name;
+  for (const char* p = info.param.name; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Broken, SkinCheckCases, testing::ValuesIn(kCases), CaseName);
+
+TEST_F(SkinCheck, AFileOfFourGibibytesIsAnError) {
+  Skin skin;
+  Check(skin);
+  MakeSparseFile(Path("data\\big.bin"), skintool::kFourGiB);
+  const std::vector<Finding> findings = skintool::CheckSkinFolder(*skintool::OpenDiskFolder(root_));
+  ASSERT_EQ(findings.size(), 2u) << Describe(findings);
+  EXPECT_EQ(findings[0].file, "data\\big.bin");
+  EXPECT_NE(findings[0].message.find("4 GiB or larger (4294967296 bytes)"), std::string::npos);
+  EXPECT_EQ(findings[1].file, "data");
+  EXPECT_EQ(findings[1].severity, Severity::kError);
+}
+
+TEST_F(SkinCheck, APayloadOfFourGibibytesInSmallerFilesIsAnError) {
+  Skin skin;
+  Check(skin);
+  MakeSparseFile(Path("data\\part1.bin"), skintool::kFourGiB - 18);
+  MakeSparseFile(Path("data\\part2.bin"), 8);
+  std::vector<Finding> findings = skintool::CheckSkinFolder(*skintool::OpenDiskFolder(root_));
+  EXPECT_TRUE(findings.empty()) << "one byte under 4 GiB (with app.exe and readme.txt):" << Describe(findings);
+  MakeSparseFile(Path("data\\part2.bin"), 9);
+  findings = skintool::CheckSkinFolder(*skintool::OpenDiskFolder(root_));
+  ASSERT_EQ(findings.size(), 1u) << Describe(findings);
+  EXPECT_EQ(skintool::FormatFinding(findings[0]),
+            "data: error: the payload holds 4294967296 bytes, 4 GiB or more: setup.exe counts sizes in 32 bits "
+            "(free space and progress go wrong)");
+}
+
+TEST_F(SkinCheck, ATitleRectangleAsWideAsTheBaseAndOverItsCornersIsFine) {
+  Skin skin;
+  skin.Set(4, "TitleBarX=0");
+  skin.Set(5, "TitleBarY=0");
+  skin.Set(6, "TitleBarWidth=400");
+  const std::vector<Finding> findings = Check(skin);
+  EXPECT_TRUE(findings.empty()) << Describe(findings);
+}
+
+TEST_F(SkinCheck, NamesMatchWithoutCaseAsOnWindows) {
+  Skin skin;
+  skin.files.clear();
+  skin.files["UI\\BASE.BMP"] = MakeBmp(BasePicture());
+  skin.files["ui\\install.PNG"] = MakePng(Gradient(80, 30));
+  for (const char* name : {"ui\\Uninstall.bmp", "ui\\Exit.bmp", "ui\\Install_h.bmp", "ui\\Uninstall_h.bmp",
+                           "ui\\Exit_h.bmp", "ui\\ProgressBar.bmp"}) {
+    skin.files[name] = MakeBmp(Gradient(name[3] == 'P' ? 200 : 80, 10));
+  }
+  skin.files["DATA\\APP.EXE"] = Text("MZ");
+  const std::vector<Finding> findings = Check(skin);
+  EXPECT_TRUE(findings.empty()) << Describe(findings);
+}
+
+// ----- Setup.ini as setup.exe reads it --------------------------------------
+
+class BytesSource : public ByteSource {
+ public:
+  explicit BytesSource(const std::string& bytes) : bytes_(bytes) {}
+  int Next() override { return at_ < bytes_.size() ? static_cast<uint8_t>(bytes_[at_++]) : -1; }
+
+ private:
+  std::string bytes_;
+  size_t at_ = 0;
+};
+
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+TEST(IniScan, ReadsTheSameEntriesAsTheInstallersStore) {
+  std::string many;
+  for (int i = 0; i < 270; ++i) many += "K" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  const std::string inputs[] = {
+      "",
+      "A=1\r\nB=2\rC=3\nD=4",
+      "; comment\r\n\r\n==x\nA==b\n",
+      "A=1\nA=2\n",
+      "A\x82=1\nB=2\n",             // "=" taken as a second byte: the load fails
+      "A=x\x82\nB=2\n",             // LF taken as a second byte: one entry
+      "A=x\x82\r\nB=2\n",           // CR taken: LF ends the line
+      "A=1\nbroken\nB=2\n",
+      "K=" + Repeat("v", 300) + "\n" + Repeat("k", 300) + "=v\n",
+      "K=" + Repeat("\x83\x65", 130) + "\n",  // cut at a whole character
+      many,
+      "A=\x82",
+  };
+  for (const std::string& input : inputs) {
+    SCOPED_TRACE(input.substr(0, 40));
+    auto store = std::make_unique<SetupIni>();
+    BytesSource source(input);
+    const bool loads = store->LoadFrom(source);
+    const skintool::IniScan scan =
+        skintool::ScanSetupIni(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+    EXPECT_EQ(scan.loads, loads);
+    int slot = 0;
+    for (const skintool::IniEntry& entry : scan.entries) {
+      if (!loads && !scan.linesWithoutEquals.empty() && entry.line > scan.linesWithoutEquals[0]) break;
+      if (!entry.kept) break;
+      ASSERT_LT(slot, SetupIni::kSlots);
+      EXPECT_EQ(entry.key, store->keys[slot]);
+      EXPECT_EQ(entry.value, store->values[slot]);
+      ++slot;
+    }
+    // Every key holds at least its first byte: the filled slots are the non-empty keys.
+    int filled = 0;
+    while (filled < SetupIni::kSlots && store->keys[filled][0] != '\0') ++filled;
+    if (loads) {
+      EXPECT_EQ(slot, filled);
+    }
+  }
+}
+
+TEST(IniScan, CountsLinesAsAnEditorDoes) {
+  const std::string input = "A=1\r\nB=2\rC=3\n\n;x\r\nD=4\n";
+  const skintool::IniScan scan = skintool::ScanSetupIni(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+  ASSERT_EQ(scan.entries.size(), 4u);
+  EXPECT_EQ(scan.entries[0].line, 1);
+  EXPECT_EQ(scan.entries[1].line, 2);
+  EXPECT_EQ(scan.entries[2].line, 3);
+  EXPECT_EQ(scan.entries[3].line, 6);
+}
+
+TEST(IniScan, EntriesPastTheStoresCapacityAreNotKept) {
+  std::string input;
+  for (int i = 0; i < SetupIni::kSlots; ++i) input += "Filler" + std::to_string(i) + "=1\n";
+  input += "InstallDest=App\n";
+  const skintool::IniScan scan = skintool::ScanSetupIni(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+  ASSERT_EQ(scan.entries.size(), static_cast<size_t>(SetupIni::kSlots) + 1);
+  EXPECT_FALSE(scan.entries.back().kept);
+  EXPECT_EQ(scan.Find("InstallDest"), nullptr);
+
+  skintool::MemoryFolder folder;
+  const Bytes bytes = Text(input);
+  bool reported = false;
+  for (const Finding& f : skintool::CheckSkin(&bytes, folder)) {
+    reported = reported || (f.line == SetupIni::kSlots + 1 && f.severity == Severity::kError &&
+                            f.message.find("never reads it") != std::string::npos);
+  }
+  EXPECT_TRUE(reported);
+}
+
+// ----- scramble and unscramble ------------------------------------------------
+
+class SkinToolCommand : public ScratchFolder {
+ protected:
+  int Run(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = skintool::RunSkinTool(args, out, err);
+    out_ = out.str();
+    err_ = err.str();
+    return status;
+  }
+  std::string out_, err_;
+};
+
+TEST_F(SkinToolCommand, ScrambleAndUnscrambleRoundTripByteForByte) {
+  struct Form {
+    const char* plain;
+    const char* scrambled;
+    const char* restored;  // unscramble writes the extension in lower case
+    Bytes bytes;
+    Bytes expected;  // the scrambled form, made by the tests' own helpers
+  };
+  const Bytes bmp = MakeBmp(Gradient(7, 5)), bmp8 = MakeBmpOfDepth(9, 3, 8);
+  const Bytes png = MakePng(Gradient(6, 4), 6), jpeg = MakeJpeg(Gradient(16, 8));
+  const Form forms[] = {
+      {"a.bmp", "a.ieg", "a.bmp", bmp, ScrambleBmp(bmp)},
+      {"b.BMP", "b.ieg", "b.bmp", bmp8, ScrambleBmp(bmp8)},  // its pixels start after a palette
+      {"c.png", "c.iep", "c.png", png, ScrambleAll(png)},
+      {"d.jpg", "d.iej", "d.jpg", jpeg, ScrambleAll(jpeg)},
+  };
+  for (const Form& form : forms) {
+    SCOPED_TRACE(form.plain);
+    Put(form.plain, form.bytes);
+    ASSERT_EQ(Run({"scramble", Path(form.plain)}), skintool::kExitOk) << err_;
+    EXPECT_EQ(out_, Path(form.plain) + " -> " + Path(form.scrambled) + "\n");
+    EXPECT_EQ(ReadBytes(Path(form.scrambled)), form.expected);
+
+    DeleteFileA(Path(form.plain).c_str());
+    ASSERT_EQ(Run({"unscramble", Path(form.scrambled)}), skintool::kExitOk) << err_;
+    EXPECT_EQ(out_, Path(form.scrambled) + " -> " + Path(form.restored) + "\n");
+    EXPECT_EQ(ReadBytes(Path(form.restored)), form.bytes);
+  }
+}
+
+TEST_F(SkinToolCommand, ScrambledPicturesDecodeToThePlainOnesPixels) {
+  const Bytes bmp = MakeBmp(Gradient(7, 5)), png = MakePng(Gradient(6, 4));
+  Put("p.bmp", bmp);
+  Put("p.png", png);
+  ASSERT_EQ(Run({"scramble", Path("p.bmp"), Path("p.png")}), skintool::kExitOk) << err_;
+  DecodedPicture plain, scrambled;
+  const Bytes ieg = ReadBytes(Path("p.ieg")), iep = ReadBytes(Path("p.iep"));
+  ASSERT_EQ(DecodeBmp(bmp.data(), bmp.size(), false, plain), DecodeStatus::kOk);
+  ASSERT_EQ(DecodeBmp(ieg.data(), ieg.size(), true, scrambled), DecodeStatus::kOk);
+  EXPECT_EQ(scrambled.pixels, plain.pixels);
+  ASSERT_EQ(DecodePng(png.data(), png.size(), false, plain), DecodeStatus::kOk);
+  ASSERT_EQ(DecodePng(iep.data(), iep.size(), true, scrambled), DecodeStatus::kOk);
+  EXPECT_EQ(scrambled.pixels, plain.pixels);
+}
+
+TEST_F(SkinToolCommand, AnExistingFileIsReplacedOnlyWithForce) {
+  const Bytes png = MakePng(Gradient(6, 4));
+  Put("x.png", png);
+  Put("x.iep", Text("keep me"));
+  EXPECT_EQ(Run({"scramble", Path("x.png")}), skintool::kExitProblems);
+  EXPECT_NE(err_.find("exists already (give --force to replace it)"), std::string::npos) << err_;
+  EXPECT_EQ(ReadBytes(Path("x.iep")), Text("keep me"));
+  EXPECT_EQ(Run({"scramble", "--force", Path("x.png")}), skintool::kExitOk) << err_;
+  EXPECT_EQ(ReadBytes(Path("x.iep")), ScrambleAll(png));
+}
+
+TEST_F(SkinToolCommand, RefusesFilesItCannotConvertAndGoesOnWithTheRest) {
+  Put("good.png", MakePng(Gradient(6, 4)));
+  Put("notes.txt", Text("hello"));
+  Put("fake.bmp", MakePng(Gradient(6, 4)));
+  Put("twice.iep", ScrambleAll(MakePng(Gradient(6, 4))));
+  Put("photo.jpeg", MakeJpeg(Gradient(8, 8)));
+  EXPECT_EQ(Run({"scramble", Path("notes.txt"), Path("fake.bmp"), Path("twice.iep"), Path("photo.jpeg"),
+                 Path("missing.png"), Path("good.png")}),
+            skintool::kExitProblems);
+  EXPECT_NE(err_.find("notes.txt: unknown extension \".txt\""), std::string::npos) << err_;
+  EXPECT_NE(err_.find("fake.bmp: not a BMP file"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("twice.iep: already scrambled"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("photo.jpeg: setup.exe looks only for .jpg and .iej"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("missing.png: cannot be read"), std::string::npos) << err_;
+  EXPECT_FALSE(Exists(Path("fake.ieg")));
+  EXPECT_TRUE(Exists(Path("good.iep")));
+
+  Put("plain.iep", MakePng(Gradient(6, 4)));
+  EXPECT_EQ(Run({"unscramble", Path("plain.iep")}), skintool::kExitProblems);
+  EXPECT_NE(err_.find("not a scrambled PNG file"), std::string::npos) << err_;
+  EXPECT_FALSE(Exists(Path("plain.png")));
+}
+
+TEST_F(SkinToolCommand, APlainJpegUnderIejComesBackAsItIs) {
+  const Bytes jpeg = MakeJpeg(Gradient(8, 8));
+  Put("j.iej", jpeg);
+  EXPECT_EQ(Run({"unscramble", Path("j.iej")}), skintool::kExitOk) << err_;
+  EXPECT_EQ(ReadBytes(Path("j.jpg")), jpeg);
+}
+
+TEST_F(SkinToolCommand, ExitCodes) {
+  EXPECT_EQ(Run({}), skintool::kExitUsage);
+  EXPECT_NE(err_.find("usage:"), std::string::npos);
+  EXPECT_EQ(Run({"--help"}), skintool::kExitOk);
+  EXPECT_NE(out_.find("skintool check [--strict] FOLDER"), std::string::npos);
+  EXPECT_EQ(Run({"frobnicate"}), skintool::kExitUsage);
+  EXPECT_EQ(Run({"check"}), skintool::kExitUsage);
+  EXPECT_EQ(Run({"check", Path("nowhere")}), skintool::kExitUsage);
+  EXPECT_EQ(Run({"check", "--force", root_}), skintool::kExitUsage);
+  EXPECT_EQ(Run({"scramble"}), skintool::kExitUsage);
+  EXPECT_EQ(Run({"scramble", "--strict", "x.png"}), skintool::kExitUsage);
+
+  // A folder with nothing in it: errors.
+  EXPECT_EQ(Run({"check", root_}), skintool::kExitProblems);
+  EXPECT_NE(out_.find("Setup.ini: error: Setup.ini is missing"), std::string::npos) << out_;
+
+  // A clean skin, then one with a warning only.
+  Skin skin;
+  Put("Setup.ini", Text(skin.IniText()));
+  for (const auto& [name, bytes] : skin.files) Put(name, bytes);
+  EXPECT_EQ(Run({"check", root_}), skintool::kExitOk) << out_;
+  EXPECT_EQ(out_, root_ + ": no problems found\n");
+  skin.ini.push_back("Colour=red");
+  Put("Setup.ini", Text(skin.IniText()));
+  EXPECT_EQ(Run({"check", root_}), skintool::kExitOk) << out_;
+  EXPECT_EQ(out_, "Setup.ini:25: warning: unknown key \"Colour\", ignored by setup.exe\n" + root_ +
+                      ": 0 errors, 1 warning\n");
+  EXPECT_EQ(Run({"check", "--strict", root_}), skintool::kExitProblems);
+}
+
+}  // namespace
