@@ -31,3 +31,8 @@ fuzz: setup
 
 clean:
 	rm -rf $(BUILD)
+
+# Benchmarks: they measure and print (see docs/performance.md), never fail on a figure.
+.PHONY: bench
+bench: build
+	@cd bench && python3 first_frame.py && python3 copy_speed.py

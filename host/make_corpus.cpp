@@ -92,6 +92,16 @@ int main(int argc, char** argv) {
   Seed("fuzz_black_runs", "all-black", {13, 0, 3, 0, 0});
   Seed("fuzz_black_runs", "near-black", {5, 0, 2, 0, 0x81, 0x82, 0x84, 0x87, 0x00});
 
+  // The skin checker reads its Setup.ini first, as a string that ends at a
+  // backslash followed by another byte (a doubled backslash stands for one),
+  // then files: kept short here, the fuzzer grows them.
+  std::string escaped;
+  for (char c : skin + "InstallDest=MyApp\r\nCreateDirectory0=MyApp\r\n") {
+    escaped += c;
+    if (c == '\\') escaped += '\\';
+  }
+  Seed("fuzz_skin_check", "skin", Text(escaped + "\\x" + std::string(6, '\x01')));
+
   std::printf("make_corpus: %d seeds under %s\n", written, outDir.c_str());
   return 0;
 }

@@ -11,7 +11,7 @@ prefix="$deps/prefix"
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 
 packages=(
-  make cmake python3 xz-utils
+  make cmake python3 xz-utils googletest
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   wine wine64
   xvfb xdotool imagemagick x11-apps x11-utils

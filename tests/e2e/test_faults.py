@@ -30,9 +30,10 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import WaitTimeout, wait_for
-from skin_run import Machine, Screen, answer_box, confirm_chooser, skin_run
-from skins import INSTALL, INSTALL_H, UNINSTALL_H
+from harness import wait_for
+from skin_run import (CAPTION, CHOOSER_TITLE, Machine, Screen, answer_box, confirm_chooser,
+                      skin_run)
+from skins import INSTALL_H, UNINSTALL_H, ini_bytes
 from test_install import APP_KEYS, PAYLOAD, app_skin
 from test_uninstall import DONE, canary, uninstall
 
@@ -85,16 +86,10 @@ def _below(path, top):
     return path == top or top in path.parents
 
 
-def wine_churn(path: str) -> bool:
-    """Files Wine itself may touch while a program runs."""
-    return False
-
-
 class FaultCase(unittest.TestCase):
 
     def assert_untouched(self, before, after, canaries):
-        changed = sorted(p for p in set(before) | set(after)
-                         if before.get(p) != after.get(p) and not wine_churn(p))
+        changed = sorted(p for p in set(before) | set(after) if before.get(p) != after.get(p))
         self.assertEqual(changed, [], "nothing outside the install changes")
         for path in canaries:
             self.assertEqual(path.read_bytes(), CANARY, path)
@@ -180,8 +175,10 @@ class FullDestination(FaultCase):
                 dest = machine.desktop / "Games" / "MyApp"
                 copied = installed_files(dest)
                 complete = [n for n, c in copied.items() if c == skin.overrides["data/" + n]]
-                print(f"  {len(complete)} of {len(PAYLOAD) - 1 + SMALL_FILES} files complete, "
-                      f"{len(copied) - len(complete)} partial")
+                empty = [n for n, c in copied.items() if not c and skin.overrides["data/" + n]]
+                print(f"  {len(complete)} of {len(PAYLOAD) - 1 + SMALL_FILES} files complete; "
+                      f"left in the destination: {len(empty)} empty, "
+                      f"{len(copied) - len(complete) - len(empty)} cut short")
                 self.assertLess(len(complete), SMALL_FILES, "the disk filled up part-way")
                 for name, content in copied.items():
                     self.assertTrue(skin.overrides["data/" + name].startswith(content), name)
@@ -318,8 +315,6 @@ class EditedSetupIni(FaultCase):
         screen.wait_highlight(155, 255, UNINSTALL_H)
         run.send_close(screen.window)
         self.assertEqual(run.exit_code(timeout=20), 0)
-        from skins import ini_bytes
-        from skin_run import CAPTION
         run.write_file("Setup.ini", ini_bytes(app_skin().keys, Caption=CAPTION,
                                               **dict(APP_KEYS, **changes)))
         run.start_program()
@@ -341,7 +336,8 @@ class EditedSetupIni(FaultCase):
             self.assertEqual(sorted(p.name for p in (machine.programs / "TestApp").iterdir()),
                              ["Read me.lnk"], "the old shortcut, and so its folder, stay")
             self.close_and_check(run, screen)
-            skip = [machine.desktop / "Saves", machine.programs / "TestApp", run.skin / "Setup.ini"]
+            skip = [machine.desktop / "Saves", machine.programs / "TestApp",
+                    run.skin / "Setup.ini"]
             after = snapshot(run, skip)
             self.assert_untouched(snapshot_without(before, skip), after, canaries)
 
@@ -413,11 +409,10 @@ class CloseDuringInstall(FaultCase):
                 if moment != "window shown":
                     screen.wait_highlight(25, 255, INSTALL_H)
                     screen.click(30, 260)
-                    chooser_or_copy = moment
                     if moment != "chooser up":
                         confirm_chooser(run)
                     else:
-                        run.wait_window(title="フォルダーの参照", timeout=20)
+                        run.wait_window(title=CHOOSER_TITLE, timeout=20)
                     if files_wanted:
                         wait_for(lambda: count_files(dest) >= files_wanted, 60,
                                  interval=0.02, what=f"{files_wanted} files copied")

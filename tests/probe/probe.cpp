@@ -5,6 +5,7 @@
 //   probe close HWND           posts WM_CLOSE       probe destroy HWND   posts WM_DESTROY
 //   probe press HWND BUTTON_ID clicks a dialog button (BM_CLICK, else WM_COMMAND)
 //   probe lock FILE SECONDS    holds FILE open without sharing, prints "locked", then waits
+//   probe close-on-input HWND  prints "ready", posts WM_CLOSE once a line arrives on stdin
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -140,7 +141,7 @@ HWND parse_hwnd(const wchar_t* text) {
 
 int usage() {
   fputs("usage: probe windows | processes | close HWND | destroy HWND | press HWND BUTTON_ID"
-        " | lock FILE SECONDS\n", stderr);
+        " | lock FILE SECONDS | close-on-input HWND\n", stderr);
   return 2;
 }
 
@@ -175,6 +176,16 @@ int wmain(int argc, wchar_t** argv) {
       PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
     }
     return 0;
+  }
+  if (command == L"close-on-input" && argc == 3) {
+    // Started ahead of time, so that the message leaves within a millisecond of the cue.
+    HWND hwnd = parse_hwnd(argv[2]);
+    if (!IsWindow(hwnd)) return 1;
+    fputs("ready\n", stdout);
+    fflush(stdout);
+    char line[16];
+    if (!fgets(line, sizeof line, stdin)) return 1;
+    return PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
   }
   if (command == L"lock" && argc == 4) {
     HANDLE file = CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,

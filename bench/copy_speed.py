@@ -1,0 +1,146 @@
+#!/usr/bin/env python3
+"""The install's copy against `cp -r`, and setup.exe's peak memory.
+
+Two payloads, each in its own run: 200 MiB in four files of 50 MiB, and 2,000
+files of 1,023 bytes (every byte of which goes through the byte-by-byte tail).
+For each repetition, alternately:
+  install  time from pressing Return in the folder chooser (the Desktop, on the
+           build disk) to the uninstall record appearing (polled every 5 ms);
+  cp -r    the same data folder copied by `cp -r` to a folder on the same disk.
+`sync` runs before each timing (outside it), so that neither pays for the
+other's write-back. Both read the payload from the page cache.
+
+Memory: VmHWM (peak resident set) of the Linux process that runs setup.exe
+under Wine, read from /proc/<pid>/status once the first screen is up and again
+once the record has appeared (VmHWM never falls, so the second figure is the
+peak of the whole run, install included).
+
+    python3 bench/copy_speed.py [--reps N]
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import time
+
+from common import (close_program, linux_pids_of_program, memory_of, prepare_environment,
+                    start_display, summary, wait_for)
+
+MIB = 1024 * 1024
+
+
+def large_payload(folder):
+    block = os.urandom(MIB)
+    for i in range(4):
+        with open(folder / f"large{i}.bin", "wb") as out:
+            for _ in range(50):
+                out.write(block)
+
+
+def small_payload(folder):
+    block = bytes((i * 31) & 0xFF for i in range(1023))
+    for i in range(2000):
+        (folder / f"small{i:04d}.dat").write_bytes(block)
+
+
+PAYLOADS = [("200 MiB in 4 files of 50 MiB", large_payload),
+            ("2,000 files of 1,023 bytes", small_payload)]
+
+
+def tree_size(folder):
+    files = [p for p in folder.rglob("*") if p.is_file()]
+    return len(files), sum(p.stat().st_size for p in files)
+
+
+def remove(path):
+    if path.is_dir():
+        shutil.rmtree(path)
+    elif path.exists():
+        path.unlink()
+
+
+def install_once(run, machine):
+    from skin_run import CHOOSER_TITLE, Screen
+    from skins import INSTALL_H
+    dest = machine.desktop / "Bench"
+    remove(dest)
+    remove(machine.record)
+    run.start_program()
+    screen = Screen(run)
+    screen.wait_highlight(25, 255, INSTALL_H)
+    pids = wait_for(lambda: linux_pids_of_program(run), 10, what="the Linux process of setup.exe")
+    idle = max(memory_of(pid).get("VmHWM", 0) for pid in pids)
+    screen.click(30, 260)
+    chooser = run.wait_window(title=CHOOSER_TITLE, timeout=20)
+    run.focus(chooser)
+    subprocess.run(["sync"], check=True)
+    run.xdotool("key", "Return")
+    start = time.monotonic()
+    wait_for(machine.record.exists, 600, interval=0.005, what="the uninstall record")
+    took = time.monotonic() - start
+    peak = max(memory_of(pid).get("VmHWM", 0) for pid in pids)
+    code = close_program(run)
+    if code != 0:
+        raise RuntimeError(f"setup.exe ended with {code}")
+    return took, idle, peak, tree_size(dest)
+
+
+def cp_once(source, target):
+    remove(target)
+    subprocess.run(["sync"], check=True)
+    start = time.monotonic()
+    subprocess.run(["cp", "-r", str(source), str(target)], check=True)
+    took = time.monotonic() - start
+    return took, tree_size(target)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--reps", type=int, default=3)
+    args = parser.parse_args()
+    prepare_environment()
+    from harness import SetupRun
+    from skin_run import CAPTION, Machine
+    from skins import ini_bytes, standard_skin
+
+    skin = standard_skin()
+    ini = ini_bytes(skin.keys, Caption=CAPTION, CreateDirectory0="Bench", InstallDest="Bench")
+    print("install copy against cp -r (same disk; install = Return in the chooser "
+          "to the uninstall record):")
+    for label, make in PAYLOADS:
+        name = "copy_" + make.__name__
+        with SetupRun(name, ini=ini, files=skin.files(), start=False) as run:
+            machine = Machine(run)
+            data = run.skin / "data"
+            data.mkdir()
+            make(data)
+            expected = tree_size(data)
+            start_display(run)
+            installs, copies, idles, peaks = [], [], [], []
+            for _ in range(args.reps):
+                took, idle, peak, got = install_once(run, machine)
+                if got != expected:
+                    raise RuntimeError(f"install copied {got}, expected {expected}")
+                installs.append(took)
+                idles.append(idle)
+                peaks.append(peak)
+                took, got = cp_once(data, run.scratch / "cp-dest")
+                if got != expected:
+                    raise RuntimeError(f"cp copied {got}, expected {expected}")
+                copies.append(took)
+            remove(run.scratch / "cp-dest")
+            mb = expected[1] / MIB
+            print(f"  {label} ({expected[0]} files, {expected[1]} bytes), {args.reps} repetitions:")
+            print(f"    install : {summary(installs)}  "
+                  f"({mb / min(installs):.0f} MiB/s at best)")
+            print(f"    cp -r   : {summary(copies)}  ({mb / min(copies):.0f} MiB/s at best)")
+            print(f"    ratio   : install / cp -r = "
+                  f"{sorted(installs)[len(installs) // 2] / sorted(copies)[len(copies) // 2]:.1f} "
+                  f"(medians)")
+            print(f"    setup.exe VmHWM: {summary(idles, 'MiB', 1 / 1024, 1)} at the first screen; "
+                  f"{summary(peaks, 'MiB', 1 / 1024, 1)} after the install")
+
+
+if __name__ == "__main__":
+    main()
