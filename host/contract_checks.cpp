@@ -21,17 +21,6 @@ std::string Describe(const char* what, long long got, long long want) {
 
 // ---------------------------------------------------------------- Setup.ini
 
-class BytesSource : public ByteSource {
- public:
-  BytesSource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  int Next() override { return next_ < size_ ? data_[next_++] : -1; }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t next_ = 0;
-};
-
 // The reading rules once more, written plainly over the whole buffer.
 struct ReadBack {
   bool ok = true;
@@ -180,7 +169,7 @@ std::vector<uint8_t> XorAll(const uint8_t* data, size_t size) {
 
 std::string CheckSetupIniInput(const uint8_t* data, size_t size) {
   auto store = std::make_unique<SetupIni>();
-  BytesSource source(data, size);
+  MemoryByteSource source(data, size);
   const bool ok = store->LoadFrom(source);
   const ReadBack want = ReadRules(data, size);
 

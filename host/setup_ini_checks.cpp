@@ -13,18 +13,6 @@
 
 namespace {
 
-class TextSource : public ByteSource {
- public:
-  explicit TextSource(std::string bytes) : bytes_(std::move(bytes)) {}
-  int Next() override {
-    return next_ < bytes_.size() ? static_cast<unsigned char>(bytes_[next_++]) : -1;
-  }
-
- private:
-  std::string bytes_;
-  size_t next_ = 0;
-};
-
 std::string Promises(const std::string& text) {
   return CheckSetupIniInput(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
@@ -62,7 +50,7 @@ TEST(HostSetupIni, ReadingRules) {
   };
   for (const Case& c : cases) {
     auto store = std::make_unique<SetupIni>();
-    TextSource source(c.text);
+    MemoryByteSource source(c.text);
     EXPECT_EQ(store->LoadFrom(source), c.ok) << c.text;
     for (const Entry& e : c.entries) EXPECT_EQ(store->ValueOf(e.key), e.value) << c.text;
     EXPECT_EQ(Promises(c.text), "");
@@ -73,7 +61,7 @@ TEST(HostSetupIni, CapacityAndSlotSize) {
   std::string many;
   for (int i = 0; i < 300; ++i) many += "K" + std::to_string(i) + "=" + std::to_string(i) + "\n";
   auto store = std::make_unique<SetupIni>();
-  TextSource source(many);
+  MemoryByteSource source(many);
   EXPECT_TRUE(store->LoadFrom(source));
   EXPECT_EQ(store->count, SetupIni::kSlots);
   EXPECT_STREQ(store->ValueOf("K259"), "259");

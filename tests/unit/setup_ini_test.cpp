@@ -13,18 +13,6 @@
 
 namespace {
 
-class MemorySource : public ByteSource {
- public:
-  explicit MemorySource(std::string bytes) : bytes_(std::move(bytes)) {}
-  int Next() override {
-    return next_ < bytes_.size() ? static_cast<unsigned char>(bytes_[next_++]) : -1;
-  }
-
- private:
-  std::string bytes_;
-  size_t next_ = 0;
-};
-
 struct Loaded {
   bool ok;
   std::unique_ptr<SetupIni> store;
@@ -33,7 +21,7 @@ struct Loaded {
 
 Loaded LoadText(const std::string& text) {
   auto store = std::make_unique<SetupIni>();
-  MemorySource source(text);
+  MemoryByteSource source(text);
   bool ok = store->LoadFrom(source);
   return {ok, std::move(store)};
 }

@@ -370,16 +370,6 @@ TEST_F(SkinCheck, NamesMatchWithoutCaseAsOnWindows) {
 
 // ----- Setup.ini as setup.exe reads it --------------------------------------
 
-class BytesSource : public ByteSource {
- public:
-  explicit BytesSource(const std::string& bytes) : bytes_(bytes) {}
-  int Next() override { return at_ < bytes_.size() ? static_cast<uint8_t>(bytes_[at_++]) : -1; }
-
- private:
-  std::string bytes_;
-  size_t at_ = 0;
-};
-
 std::string Repeat(const std::string& text, int times) {
   std::string out;
   for (int i = 0; i < times; ++i) out += text;
@@ -406,7 +396,7 @@ TEST(IniScan, ReadsTheSameEntriesAsTheInstallersStore) {
   for (const std::string& input : inputs) {
     SCOPED_TRACE(input.substr(0, 40));
     auto store = std::make_unique<SetupIni>();
-    BytesSource source(input);
+    MemoryByteSource source(input);
     const bool loads = store->LoadFrom(source);
     const skintool::IniScan scan =
         skintool::ScanSetupIni(reinterpret_cast<const uint8_t*>(input.data()), input.size());
