@@ -103,8 +103,13 @@ uint32_t SetupShell::CopyFileCounted(const char* source, const char* destination
   if (buffer && ReadFile(in.get(), buffer, 1, &extra, nullptr) && extra != 0) complete = false;
   block.reset();
   in.reset();
+  const bool created = static_cast<bool>(out);
   out.reset();
-  if (!complete) problems.filesNotCopied++;
+  if (!complete) {
+    // What was written is not the file: leave no empty or cut-off copy behind.
+    if (created) DeleteFileA(destination);
+    problems.filesNotCopied++;
+  }
   return planned;
 }
 

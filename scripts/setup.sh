@@ -12,6 +12,7 @@ toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 
 packages=(
   make cmake python3 xz-utils googletest
+  mount e2fsprogs libx11-6  # fault tests (tmpfs, chattr) and the benchmarks' pixel reader
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   wine wine64
   xvfb xdotool imagemagick x11-apps x11-utils
