@@ -370,6 +370,10 @@ class SetupRun:
                                f"({result.returncode}): {output}")
         return output
 
+    def read_link(self, windows_path: str) -> dict:
+        """A shortcut file read back through IShellLink: target, folder, description."""
+        return json.loads(self._probe("link", windows_path).strip().splitlines()[-1])
+
     def windows(self) -> List[Window]:
         """All visible top-level windows in this run's Wine."""
         return [Window.from_json(json.loads(line))

@@ -85,6 +85,8 @@ class Machine:
         self.windows = run.prefix / "drive_c" / "windows"
         self.record = self.windows / RECORD
         self.desktop_windows_path = "C:\\users\\" + self.profile.name + "\\Desktop"
+        self.programs_windows_path = ("C:\\users\\" + self.profile.name + "\\AppData\\Roaming"
+                                      "\\Microsoft\\Windows\\Start Menu\\Programs")
 
 
 def confirm_chooser(run: SetupRun, timeout: float = 20):

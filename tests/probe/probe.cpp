@@ -6,7 +6,10 @@
 //   probe press HWND BUTTON_ID clicks a dialog button (BM_CLICK, else WM_COMMAND)
 //   probe lock FILE SECONDS    holds FILE open without sharing, prints "locked", then waits
 //   probe close-on-input HWND  prints "ready", posts WM_CLOSE once a line arrives on stdin
+//   probe link FILE            reads a shortcut back: one JSON line, target, folder, description
 #include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -139,9 +142,33 @@ HWND parse_hwnd(const wchar_t* text) {
   return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoull(text, nullptr, 0)));
 }
 
+// The shortcut's target, working folder and description, as the shell reads them.
+int print_link(const wchar_t* file) {
+  if (FAILED(CoInitialize(nullptr))) return 1;
+  int status = 1;
+  IShellLinkW* link = nullptr;
+  IPersistFile* persist = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link))) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+      SUCCEEDED(persist->Load(file, STGM_READ))) {
+    wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {}, description[1024] = {};
+    link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+    link->GetWorkingDirectory(folder, MAX_PATH);
+    link->GetDescription(description, 1024);
+    printf("{\"target\":%s,\"folder\":%s,\"description\":%s}\n", json(target).c_str(),
+           json(folder).c_str(), json(description).c_str());
+    status = 0;
+  }
+  if (persist) persist->Release();
+  if (link) link->Release();
+  CoUninitialize();
+  return status;
+}
+
 int usage() {
   fputs("usage: probe windows | processes | close HWND | destroy HWND | press HWND BUTTON_ID"
-        " | lock FILE SECONDS | close-on-input HWND\n", stderr);
+        " | lock FILE SECONDS | close-on-input HWND | link FILE\n", stderr);
   return 2;
 }
 
@@ -186,6 +213,11 @@ int wmain(int argc, wchar_t** argv) {
     char line[16];
     if (!fgets(line, sizeof line, stdin)) return 1;
     return PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
+  }
+  if (command == L"link" && argc == 3) {
+    const int status = print_link(argv[2]);
+    fflush(stdout);
+    return status;
   }
   if (command == L"lock" && argc == 4) {
     HANDLE file = CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
