@@ -14,6 +14,9 @@ struct CopyProblems {
   std::atomic<uint32_t> filesNotCopied{0};
 };
 
+// Whether `available` bytes are too few for `needed`; exactly enough is enough.
+inline bool IsSpaceShort(uint64_t available, uint32_t needed) { return available < needed; }
+
 class SetupShell {
  public:
   explicit SetupShell(HWND owner) : owner_(owner) {}

@@ -35,7 +35,7 @@ bool SetupShell::ChooseFolder(char (&path)[MAX_PATH]) {
 bool SetupShell::LacksFreeSpace(const char* folder, uint32_t needed) {
   ULARGE_INTEGER available, total;
   if (!GetDiskFreeSpaceExA(folder, &available, &total, nullptr)) return true;
-  return available.QuadPart < needed;
+  return IsSpaceShort(available.QuadPart, needed);
 }
 
 bool SetupShell::GetProgramsFolder(char (&path)[MAX_PATH]) {
