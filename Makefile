@@ -35,4 +35,4 @@ clean:
 # Benchmarks: they measure and print (see docs/performance.md), never fail on a figure.
 .PHONY: bench
 bench: build
-	@cd bench && python3 first_frame.py && python3 copy_speed.py
+	@cd bench && python3 first_frame.py && python3 copy_speed.py && python3 copy_tree.py
