@@ -23,6 +23,10 @@ std::string LowerAscii(std::string text) {
   return text;
 }
 
+const std::initializer_list<uint8_t> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+}  // namespace
+
 bool StartsWith(const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t> magic, bool xored) {
   if (bytes.size() < magic.size()) return false;
   size_t i = 0;
@@ -31,10 +35,6 @@ bool StartsWith(const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t
   }
   return true;
 }
-
-const std::initializer_list<uint8_t> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-}  // namespace
 
 std::string ConvertedName(const std::string& name, bool scramble, PictureKind& kind, std::string& error) {
   const size_t dot = name.find_last_of('.');

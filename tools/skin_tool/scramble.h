@@ -4,12 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 namespace skintool {
 
 enum class PictureKind { kBmp, kPng, kJpeg };
+
+// Whether bytes open with magic, or with magic XOR-ed with the scramble byte.
+bool StartsWith(const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t> magic, bool xored);
 
 // The name a file gets in the other form (".bmp" <-> ".ieg", ".png" <->
 // ".iep", ".jpg" <-> ".iej", extension matched without case, the new one

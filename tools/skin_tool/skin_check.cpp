@@ -9,6 +9,7 @@
 #include "imaging/picture_decoders.h"
 #include "imaging/pixel_layout.h"
 #include "tools/skin_tool/ini_scan.h"
+#include "tools/skin_tool/scramble.h"
 
 namespace skintool {
 namespace {
@@ -110,12 +111,7 @@ enum class Content { kUnknown, kBmp, kScrambledBmp, kPng, kScrambledPng, kJpeg, 
 
 Content Sniff(const std::vector<uint8_t>& bytes) {
   auto starts = [&](std::initializer_list<uint8_t> magic, bool scrambled) {
-    if (bytes.size() < magic.size()) return false;
-    size_t i = 0;
-    for (uint8_t m : magic) {
-      if (bytes[i++] != (scrambled ? static_cast<uint8_t>(m ^ kScrambleByte) : m)) return false;
-    }
-    return true;
+    return StartsWith(bytes, magic, scrambled);
   };
   const std::initializer_list<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (starts({'B', 'M'}, false)) return Content::kBmp;
