@@ -183,8 +183,9 @@ class Install(unittest.TestCase):
             self.assertEqual(box.caption, "Error")
             self.assertEqual(box.text, "インストール先フォルダがインストールするデータの中にあります。"
                                        "インストールを中止しました。")
-            self.assertEqual(sorted(p.name for p in (run.skin / "data").iterdir()),
-                             ["bin", "empty folder", "exact.bin", "readme.txt"])
+            payload_names = sorted({name.split("/")[1] for name in PAYLOAD})
+            self.assertEqual(sorted(p.name for p in (run.skin / "data").iterdir()), payload_names,
+                             "nothing was copied into data")
             self.assertFalse(machine.record.exists())
 
     def test_without_a_data_folder_the_install_still_finishes(self):
