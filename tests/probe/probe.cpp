@@ -8,7 +8,6 @@
 //   probe close-on-input HWND  prints "ready", posts WM_CLOSE once a line arrives on stdin
 //   probe link FILE            reads a shortcut back: one JSON line, target, folder, description
 #include <windows.h>
-#include <objbase.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -16,6 +15,8 @@
 #include <cwchar>
 #include <string>
 #include <vector>
+
+#include "common/win32_guards.h"
 
 namespace {
 
@@ -144,26 +145,22 @@ HWND parse_hwnd(const wchar_t* text) {
 
 // The shortcut's target, working folder and description, as the shell reads them.
 int print_link(const wchar_t* file) {
-  if (FAILED(CoInitialize(nullptr))) return 1;
-  int status = 1;
-  IShellLinkW* link = nullptr;
-  IPersistFile* persist = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&link))) &&
-      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
-      SUCCEEDED(persist->Load(file, STGM_READ))) {
-    wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {}, description[1024] = {};
-    link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
-    link->GetWorkingDirectory(folder, MAX_PATH);
-    link->GetDescription(description, 1024);
-    printf("{\"target\":%s,\"folder\":%s,\"description\":%s}\n", json(target).c_str(),
-           json(folder).c_str(), json(description).c_str());
-    status = 0;
+  ComInit com;
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> persist;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              link.put_void())) ||
+      FAILED(link->QueryInterface(IID_IPersistFile, persist.put_void())) ||
+      FAILED(persist->Load(file, STGM_READ))) {
+    return 1;
   }
-  if (persist) persist->Release();
-  if (link) link->Release();
-  CoUninitialize();
-  return status;
+  wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {}, description[1024] = {};
+  link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+  link->GetWorkingDirectory(folder, MAX_PATH);
+  link->GetDescription(description, 1024);
+  printf("{\"target\":%s,\"folder\":%s,\"description\":%s}\n", json(target).c_str(),
+         json(folder).c_str(), json(description).c_str());
+  return 0;
 }
 
 int usage() {
