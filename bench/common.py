@@ -5,6 +5,7 @@ one-pixel screen reader, the Linux process of setup.exe, and statistics."""
 
 import ctypes
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -124,3 +125,26 @@ def summary(values, unit="s", scale=1.0, digits=3) -> str:
     med = statistics.median(v)
     return (f"median {med:.{digits}f} {unit}, min {min(v):.{digits}f}, max {max(v):.{digits}f}, "
             f"spread {max(v) - min(v):.{digits}f} {unit}, n={len(v)}")
+
+
+def tree_size(folder):
+    """(files, bytes) of everything below folder."""
+    files = [p for p in folder.rglob("*") if p.is_file()]
+    return len(files), sum(p.stat().st_size for p in files)
+
+
+def remove(path):
+    if path.is_dir():
+        shutil.rmtree(path)
+    elif path.exists():
+        path.unlink()
+
+
+def cp_once(source, target):
+    """`cp -r source target` after a `sync`, timed; (seconds, tree_size of the copy)."""
+    remove(target)
+    subprocess.run(["sync"], check=True)
+    start = time.monotonic()
+    subprocess.run(["cp", "-r", str(source), str(target)], check=True)
+    took = time.monotonic() - start
+    return took, tree_size(target)

@@ -23,13 +23,12 @@ the last figure is the peak of the whole run, install included).
 
 import argparse
 import os
-import shutil
 import subprocess
 import time
 from statistics import median
 
-from common import (close_program, linux_pids_of_program, memory_of, prepare_environment,
-                    start_display, summary, wait_for)
+from common import (close_program, cp_once, linux_pids_of_program, memory_of,
+                    prepare_environment, remove, start_display, summary, tree_size, wait_for)
 
 MIB = 1024 * 1024
 
@@ -50,18 +49,6 @@ def small_payload(folder):
 
 PAYLOADS = [("200 MiB in 4 files of 50 MiB", large_payload),
             ("2,000 files of 1,023 bytes", small_payload)]
-
-
-def tree_size(folder):
-    files = [p for p in folder.rglob("*") if p.is_file()]
-    return len(files), sum(p.stat().st_size for p in files)
-
-
-def remove(path):
-    if path.is_dir():
-        shutil.rmtree(path)
-    elif path.exists():
-        path.unlink()
 
 
 def install_once(run, machine):
@@ -92,15 +79,6 @@ def install_once(run, machine):
         raise RuntimeError(f"setup.exe ended with {code}")
     return ((end - start, copy_start - start, end - copy_start), (idle, chooser_peak, peak),
             tree_size(dest))
-
-
-def cp_once(source, target):
-    remove(target)
-    subprocess.run(["sync"], check=True)
-    start = time.monotonic()
-    subprocess.run(["cp", "-r", str(source), str(target)], check=True)
-    took = time.monotonic() - start
-    return took, tree_size(target)
 
 
 def main():

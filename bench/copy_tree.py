@@ -8,12 +8,10 @@ on the same disk, alternating. Prints each time, the medians and their ratio.
 
 import argparse
 import random
-import shutil
-import statistics
 import subprocess
-import time
+from statistics import median
 
-from common import BUILD, prepare_environment  # noqa: F401  (sets up the template prefix)
+from common import BUILD, cp_once, prepare_environment, remove, summary, tree_size
 
 FILES, TOTAL = 2000, 100 * 1024 * 1024
 
@@ -28,52 +26,50 @@ def make_payload(folder):
         path.write_bytes(rng.randbytes(int(weight * scale)))
 
 
+def copy_tree_once(run, source, target):
+    """The bench program's own timing of CopyTree from Y:\\source to Y:\\target."""
+    remove(run.drive / target)
+    subprocess.run(["sync"], check=True)
+    out = run.scratch / "bench.out"
+    with open(out, "wb") as sink:  # a file, not a pipe: wineserver may inherit it
+        subprocess.run(["wine", str(BUILD / "copy_tree_bench.exe"), f"Y:\\{source}",
+                        f"Y:\\{target}"], cwd=run.drive, env=run.env(), stdout=sink,
+                       stderr=subprocess.STDOUT, check=True, timeout=600)
+    words = out.read_text().split()  # "<bytes counted> bytes <seconds> seconds ..."
+    copied = tree_size(run.drive / target)
+    if int(words[0]) != copied[1]:
+        raise RuntimeError(f"CopyTree counted {words[0]} bytes, wrote {copied[1]}")
+    return float(words[2]), copied
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--reps", type=int, default=5)
     args = parser.parse_args()
     prepare_environment()
+    from harness import SetupRun
 
-    work = BUILD / "scratch" / "bench-copy-tree"
-    shutil.rmtree(work, ignore_errors=True)
-    prefix, drive = work / "prefix", work / "drive"
-    drive.mkdir(parents=True)
-    subprocess.run(["cp", "-a", str(BUILD / "wine" / "bench-template"), str(prefix)], check=True)
-    (prefix / "dosdevices" / "y:").symlink_to(drive)
-    env = {"WINEPREFIX": str(prefix), "WINEDEBUG": "-all", "HOME": str(work),
-           "PATH": "/usr/bin:/bin", "LANG": "ja_JP.UTF-8"}
-    make_payload(drive / "src")
-    total = sum(p.stat().st_size for p in (drive / "src").rglob("*") if p.is_file())
-    print(f"payload: {FILES} files, {total} bytes")
-
-    ours, theirs = [], []
-    try:
+    # The harness's run gives a prefix copy with drive Y: on scratch and no Z:.
+    with SetupRun("copy_tree", display=False, start=False) as run:
+        source = run.drive / "src"
+        make_payload(source)
+        expected = tree_size(source)
+        print(f"payload: {expected[0]} files, {expected[1]} bytes")
+        ours, theirs = [], []
         for rep in range(args.reps):
-            shutil.rmtree(drive / "dst", ignore_errors=True)
-            subprocess.run(["sync"])
-            out = work / "bench.out"
-            with open(out, "wb") as sink:  # a file, not a pipe: wineserver may inherit it
-                subprocess.run(["wine", str(BUILD / "copy_tree_bench.exe"), "Y:\\src", "Y:\\dst"],
-                               cwd=drive, env=env, stdout=sink, stderr=subprocess.STDOUT,
-                               check=True, timeout=600)
-            words = out.read_text().split()
-            assert int(words[0]) == total, out.read_text()
-            ours.append(float(words[2]))
-
-            shutil.rmtree(drive / "cp", ignore_errors=True)
-            subprocess.run(["sync"])
-            start = time.perf_counter()
-            subprocess.run(["cp", "-r", str(drive / "src"), str(drive / "cp")], check=True)
-            theirs.append(time.perf_counter() - start)
+            took, got = copy_tree_once(run, "src", "dst")
+            if got != expected:
+                raise RuntimeError(f"CopyTree copied {got}, expected {expected}")
+            ours.append(took)
+            took, got = cp_once(source, run.drive / "cp")
+            if got != expected:
+                raise RuntimeError(f"cp copied {got}, expected {expected}")
+            theirs.append(took)
             print(f"  repetition {rep + 1}: CopyTree {ours[-1]:.3f} s, cp -r {theirs[-1]:.3f} s")
-    finally:
-        subprocess.run(["wineserver", "-k"], env=env)
-        shutil.rmtree(work, ignore_errors=True)
 
-    a, b = statistics.median(ours), statistics.median(theirs)
-    print(f"CopyTree median {a:.3f} s (min {min(ours):.3f}, max {max(ours):.3f}); "
-          f"cp -r median {b:.3f} s (min {min(theirs):.3f}, max {max(theirs):.3f}); "
-          f"ratio {a / b:.1f}")
+    print(f"CopyTree: {summary(ours)}")
+    print(f"cp -r   : {summary(theirs)}")
+    print(f"ratio of medians: {median(ours) / median(theirs):.1f}")
 
 
 if __name__ == "__main__":
