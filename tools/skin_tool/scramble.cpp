@@ -23,8 +23,6 @@ std::string LowerAscii(std::string text) {
   return text;
 }
 
-const std::initializer_list<uint8_t> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
 }  // namespace
 
 bool StartsWith(const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t> magic, bool xored) {
@@ -71,7 +69,7 @@ bool ConvertPicture(const std::vector<uint8_t>& in, PictureKind kind, bool scram
   switch (kind) {
     case PictureKind::kBmp: {
       // Plain input: "BM" as it is; scrambled input: "BM" XOR-ed.
-      if (!StartsWith(in, {'B', 'M'}, !scramble) || in.size() < 14) {
+      if (!StartsWith(in, kBmpMagic, !scramble) || in.size() < 14) {
         error = scramble ? "not a BMP file" : "not a scrambled BMP file";
         return false;
       }
@@ -95,8 +93,8 @@ bool ConvertPicture(const std::vector<uint8_t>& in, PictureKind kind, bool scram
       }
       break;
     case PictureKind::kJpeg:
-      if (!scramble && StartsWith(in, {0xFF, 0xD8}, false)) return true;  // a plain JPEG under .iej
-      if (!StartsWith(in, {0xFF, 0xD8}, !scramble)) {
+      if (!scramble && StartsWith(in, kJpegMagic, false)) return true;  // a plain JPEG under .iej
+      if (!StartsWith(in, kJpegMagic, !scramble)) {
         error = scramble ? "not a JPEG file" : "not a scrambled JPEG file";
         return false;
       }

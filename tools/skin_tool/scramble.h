@@ -12,6 +12,11 @@ namespace skintool {
 
 enum class PictureKind { kBmp, kPng, kJpeg };
 
+// The opening bytes of each picture form, as the plain file holds them.
+inline const std::initializer_list<uint8_t> kBmpMagic = {'B', 'M'};
+inline const std::initializer_list<uint8_t> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+inline const std::initializer_list<uint8_t> kJpegMagic = {0xFF, 0xD8};
+
 // Whether bytes open with magic, or with magic XOR-ed with the scramble byte.
 bool StartsWith(const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t> magic, bool xored);
 

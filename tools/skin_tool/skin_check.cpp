@@ -110,16 +110,12 @@ NumberForm ReadNumberForm(const std::string& value, bool& outOfRange) {
 enum class Content { kUnknown, kBmp, kScrambledBmp, kPng, kScrambledPng, kJpeg, kScrambledJpeg };
 
 Content Sniff(const std::vector<uint8_t>& bytes) {
-  auto starts = [&](std::initializer_list<uint8_t> magic, bool scrambled) {
-    return StartsWith(bytes, magic, scrambled);
-  };
-  const std::initializer_list<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (starts({'B', 'M'}, false)) return Content::kBmp;
-  if (starts({'B', 'M'}, true)) return Content::kScrambledBmp;
-  if (starts(png, false)) return Content::kPng;
-  if (starts(png, true)) return Content::kScrambledPng;
-  if (starts({0xFF, 0xD8}, false)) return Content::kJpeg;
-  if (starts({0xFF, 0xD8}, true)) return Content::kScrambledJpeg;
+  if (StartsWith(bytes, kBmpMagic, false)) return Content::kBmp;
+  if (StartsWith(bytes, kBmpMagic, true)) return Content::kScrambledBmp;
+  if (StartsWith(bytes, kPngSignature, false)) return Content::kPng;
+  if (StartsWith(bytes, kPngSignature, true)) return Content::kScrambledPng;
+  if (StartsWith(bytes, kJpegMagic, false)) return Content::kJpeg;
+  if (StartsWith(bytes, kJpegMagic, true)) return Content::kScrambledJpeg;
   return Content::kUnknown;
 }
 
