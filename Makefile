@@ -4,6 +4,8 @@
 BUILD    := build
 DEPS     := $(CURDIR)/$(BUILD)/deps/prefix
 TOOLCHAIN := $(CURDIR)/cmake/mingw-w64-x86_64.cmake
+# When make started: `make test` reports its whole wall time, set-up and build included.
+STARTED  := $(shell date +%s)
 
 .PHONY: all setup configure build test demo fuzz clean
 
@@ -20,7 +22,7 @@ build: configure
 	@cmake --build $(BUILD) -j2
 
 test: build
-	@cd $(BUILD) && ctest --output-on-failure --timeout 300
+	@SUITE_STARTED=$(STARTED) bash scripts/run_tests.sh $(BUILD)
 
 demo: build
 	@bash scripts/demo.sh

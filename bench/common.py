@@ -38,11 +38,10 @@ def use_screen(width: int, height: int):
 
 
 def start_display(run: SetupRun):
-    """Starts the run's Xvfb and backdrop, and a wineserver that stays up
-    between starts of the program, so that every start finds the same state."""
+    """Starts the run's Xvfb and backdrop (the harness keeps one wineserver up
+    between starts of the program, so that every start finds the same state)."""
     run._start_xvfb()
     run._start_backdrop()
-    subprocess.run(["wineserver", "-p"], env=run.env(), check=True)
 
 
 class PixelReader:

@@ -11,7 +11,7 @@ prefix="$deps/prefix"
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 
 packages=(
-  make cmake python3 xz-utils googletest
+  make cmake python3 xz-utils googletest dpkg-dev patch
   mount e2fsprogs libx11-6  # fault tests (tmpfs, chattr) and the benchmarks' pixel reader
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   wine wine64
@@ -53,19 +53,12 @@ mkdir -p "$deps/src" "$prefix"
 cross=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
        -DCMAKE_INSTALL_PREFIX="$prefix" -DMINGW_DEPS_PREFIX="$prefix")
 
-# fetch_source DEBIAN_SOURCE_PACKAGE: unpacks its upstream tarball once and prints the folder.
+# fetch_source DEBIAN_SOURCE_PACKAGE: unpacks the Debian source package (upstream
+# plus Debian's patches, checksums checked) once and prints the folder.
 fetch_source() {
   local pkg=$1 dir="$deps/src/$1"
-  if [ ! -d "$dir" ]; then
-    local dl="$deps/src/download-$pkg"
-    rm -rf "$dl" && mkdir -p "$dl"
-    (cd "$dl" && apt-get source --download-only -q "$pkg" >&2)
-    local tarball
-    tarball=$(ls "$dl"/*.orig.tar.* | grep -v '\.asc$' | head -n 1)
-    mkdir -p "$dir.tmp"
-    tar -xf "$tarball" -C "$dir.tmp" --strip-components=1
-    mv "$dir.tmp" "$dir"
-    rm -rf "$dl"
+  if [ ! -f "$dir/.debian-source" ]; then
+    python3 "$root/scripts/fetch_debian_source.py" "$pkg" "$dir" || exit 1
   fi
   echo "$dir"
 }
@@ -73,17 +66,24 @@ fetch_source() {
 # cross_build NAME SOURCE_DIR CMAKE_ARGS...: builds and installs into the prefix once.
 cross_build() {
   local name=$1 src=$2; shift 2
-  local stamp="$deps/$name.done"
-  [ -f "$stamp" ] && return 0
-  echo "setup: cross-building $name"
+  local stamp="$deps/$name.done" origin="$name from $src"
+  [ -f "$src/.debian-source" ] && origin=$(cat "$src/.debian-source")
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$origin" ]; then
+    echo "setup: $name is built ($origin)"
+    return 0
+  fi
+  echo "setup: cross-building $name ($origin)"
   rm -rf "$deps/build-$name"
   cmake -S "$src" -B "$deps/build-$name" "${cross[@]}" "$@" >"$deps/$name.log" 2>&1 \
     && cmake --build "$deps/build-$name" -j"$(nproc)" >>"$deps/$name.log" 2>&1 \
     && cmake --install "$deps/build-$name" >>"$deps/$name.log" 2>&1 \
     || { tail -n 40 "$deps/$name.log"; exit 1; }
-  touch "$stamp"
+  echo "$origin" >"$stamp"
 }
 
+# Each source folder is fetched first, outside $(...), so that a failure stops the set-up.
+fetch_source libpng1.6 >/dev/null
+fetch_source libjpeg-turbo >/dev/null
 cross_build libpng "$(fetch_source libpng1.6)" \
   -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
   -DZLIB_USE_STATIC_LIBS=ON

@@ -23,6 +23,7 @@ log="$template.log"
 stop_server() {
   if [ -n "$1" ] && [ -d "$1" ]; then
     WINEPREFIX="$1" wineserver -k 2>/dev/null || true
+    WINEPREFIX="$1" wineserver -w 2>/dev/null || true  # -k only asks
   fi
 }
 
@@ -37,6 +38,20 @@ export WINEPREFIX="$template"
 if ! wine wineboot -i >"$log" 2>&1 || ! wineserver -w; then
   cat "$log" >&2
   echo "wine_prefix: wineboot failed for $template" >&2
+  exit 1
+fi
+
+# Without a window manager, Wine's X11 driver waits up to 2 s for every window that
+# goes away (a message box, the folder chooser, the main window at exit) for a
+# manager's answer that never comes. Unmanaged windows skip that wait.
+if ! wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$log" 2>&1 \
+   || ! wineserver -w; then
+  cat "$log" >&2
+  echo "wine_prefix: could not set the X11 driver's Managed value in $template" >&2
+  exit 1
+fi
+if ! grep -q '"Managed"="N"' "$template/user.reg"; then
+  echo "wine_prefix: the X11 driver's Managed value did not reach $template/user.reg" >&2
   exit 1
 fi
 

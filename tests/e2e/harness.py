@@ -8,6 +8,7 @@ scratch drive Y:, and lets a test look at its windows and drive it with real inp
         assert run.exit_code() == 0
 """
 
+import glob
 import json
 import os
 import re
@@ -172,6 +173,7 @@ class SetupRun:
         self.display: Optional[str] = None
         self.process: Optional[subprocess.Popen] = None
         self._xvfb: Optional[subprocess.Popen] = None
+        self._wineserver: Optional[subprocess.Popen] = None
         self._backdrop: Optional[subprocess.Popen] = None
         self._logs = []
 
@@ -208,6 +210,7 @@ class SetupRun:
         dosdevices = self.prefix / "dosdevices"
         (dosdevices / "y:").symlink_to(self.drive)
         self._check_prefix_is_safe()
+        self._ensure_wineserver()
 
         shutil.copy2(self.exe, self.skin / "setup.exe")
         if self.ini is not None:
@@ -238,6 +241,7 @@ class SetupRun:
     def start_program(self):
         """Starts `wine setup.exe` (again) in the skin folder, on this run's display and prefix."""
         self._check_prefix_is_safe()
+        self._ensure_wineserver()
         self.process = subprocess.Popen(
             ["wine", "setup.exe", *self.args], cwd=self.skin, env=self.env(),
             stdin=subprocess.DEVNULL, stdout=self._log("wine.log"), stderr=subprocess.STDOUT)
@@ -296,10 +300,48 @@ class SetupRun:
             if link.is_symlink():
                 raise RuntimeError(f"{link} links out of the prefix")
 
+    def _server_sockets(self) -> List[Path]:
+        # Where wineserver listens for this prefix: a folder keyed by the prefix folder's
+        # device and inode, under /tmp/.wine-UID (or /tmp/wine-XXXXXX in Debian's build).
+        st = os.stat(self.prefix)
+        name = f"server-{st.st_dev:x}-{st.st_ino:x}"
+        return [Path(p) for pattern in (f"/tmp/.wine-{os.getuid()}", "/tmp/wine-*")
+                for p in glob.glob(f"{pattern}/{name}/socket")]
+
+    def _ensure_wineserver(self):
+        if self._wineserver is None or self._wineserver.poll() is not None:
+            self._start_wineserver()
+
+    def _start_wineserver(self):
+        """Starts this run's wineserver for the run's whole life. Left to itself, a
+        wineserver ends about 3 s after its last client, and a `wine` started in that
+        moment can connect to the server that is going down and fail with exit code 1
+        and no output; a persistent server never goes down until cleanup ends it."""
+        self._wineserver = subprocess.Popen(
+            ["wineserver", "--foreground", "--persistent"], env=self.env(),
+            stdin=subprocess.DEVNULL, stdout=self._log("wineserver.log"), stderr=subprocess.STDOUT)
+        def ready():
+            if self._wineserver.poll() is not None:
+                raise RuntimeError(f"wineserver ended at start with code {self._wineserver.returncode}")
+            return self._server_sockets()
+        wait_for(ready, timeout=20, interval=0.02, what="this run's wineserver")
+
     def _stop_wineserver(self):
+        """Ends the prefix's wineserver and waits until it is gone: `wineserver -k` only
+        asks, and a server still going down when the prefix folder is deleted and made
+        again (the new folder often gets the same inode, so the same socket folder)
+        would take the next run's first client down with it."""
         if self.prefix.exists():
-            subprocess.run(["wineserver", "-k"], env=self.env(), stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=30)
+            for option in ("-k", "-w"):
+                subprocess.run(["wineserver", option], env=self.env(), stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, timeout=30)
+        if self._wineserver:
+            try:
+                self._wineserver.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self._wineserver.kill()
+                self._wineserver.wait()
+            self._wineserver = None
 
     def _start_xvfb(self):
         read_end, write_end = os.pipe()
@@ -360,6 +402,7 @@ class SetupRun:
         # Output goes through a file, not a pipe: Wine's helper processes (wineserver,
         # services) may inherit a pipe from whoever starts them and hold it open.
         out_path = self.scratch / "probe.out"
+        self._ensure_wineserver()
         with open(out_path, "wb") as out:
             result = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
                                     env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
@@ -367,8 +410,24 @@ class SetupRun:
         output = out_path.read_bytes().decode("utf-8", errors="replace")
         if result.returncode != 0:
             raise RuntimeError(f"probe {' '.join(map(str, args))} failed "
-                               f"({result.returncode}): {output}")
+                               f"({result.returncode}): {output}\n{self._diagnose_probe(args)}")
         return output
+
+    def _diagnose_probe(self, args) -> str:
+        """After a failed probe start: the server's state and one more start of the same
+        probe with Wine's error channels on, so the report says what Wine saw. The
+        failure stands either way."""
+        server = ("running" if self._wineserver and self._wineserver.poll() is None
+                  else f"ended ({self._wineserver.returncode if self._wineserver else 'never started'})")
+        env = dict(self.env(), WINEDEBUG="err+all,warn+server,warn+process")
+        path = self.scratch / "probe-diagnosis.out"
+        with open(path, "wb") as out:
+            rerun = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
+                                   env=env, stdin=subprocess.DEVNULL, stdout=out,
+                                   stderr=subprocess.STDOUT, timeout=30)
+        text = path.read_bytes().decode("utf-8", errors="replace")
+        return (f"wineserver: {server}; sockets: {self._server_sockets()}; the same probe again "
+                f"exited {rerun.returncode}, Wine said: {text[-1500:]!r}")
 
     def read_link(self, windows_path: str) -> dict:
         """A shortcut file read back through IShellLink: target, folder, description."""

@@ -140,6 +140,8 @@ class DraggingAndEnding(unittest.TestCase):
                      10, what="the window to follow the pointer",
                      describe=lambda: f"origin {screen.origin}")
             moved = screen.origin
+            # The picture itself is on the X screen at the new place, not only the Win32 rectangle.
+            screen.wait_pixel(50, 50, BASE)
             screen.move(200, 150)  # below the title area
             run.mousedown()
             run.move(moved[0] + 200 + 50, moved[1] + 150 + 50)
