@@ -34,6 +34,16 @@ fuzz: setup
 clean:
 	rm -rf $(BUILD)
 
+# The release: stripped, reproducible executables in build/release (with
+# their .debug files); `make sign CERT=cert.pem KEY=key.pem` signs them.
+.PHONY: release sign
+release: setup
+	@bash scripts/release.sh $(BUILD)/release
+
+sign:
+	@test -n "$(CERT)" -a -n "$(KEY)" || { echo "usage: make sign CERT=cert.pem KEY=key.pem"; exit 2; }
+	@bash scripts/sign.sh "$(CERT)" "$(KEY)" $(BUILD)/release/setup.exe $(BUILD)/release/skintool.exe
+
 # Benchmarks: they measure and print (see docs/performance.md), never fail on a figure.
 .PHONY: bench
 bench: build

@@ -6,18 +6,16 @@
 #include "app/record_path.h"
 #include "app/window_proc.h"
 #include "common/win32_guards.h"
+#include "imaging/skin_layout.h"
 #include "imaging/window_region.h"
 #include "installer/setup_shell.h"
 
 namespace {
 
-constexpr int kDefaultWidth = 640;
-constexpr int kDefaultHeight = 480;
-
 // Null when the window was closed while a message about the picture was up:
 // the shutdown sequence has then released the state, and set-up stops.
 Surface* LoadPicture(const char* name) {
-  auto* surface = new Surface(mainWindow, kDefaultWidth, kDefaultHeight);
+  auto* surface = new Surface(mainWindow, kBlankPictureWidth, kBlankPictureHeight);
   char buffer[MAX_PATH] = {};
   std::strncpy(buffer, name, sizeof buffer - 1);
   surface->Load(buffer);
@@ -28,9 +26,24 @@ Surface* LoadPicture(const char* name) {
   return surface;
 }
 
-void Place(Surface* surface, const char* xKey, const char* yKey) {
-  surface->left = setupStore->NumberOf(xKey);
-  surface->top = setupStore->NumberOf(yKey);
+// The application state's pointer that holds each picture of the layout.
+Surface*& SurfaceOf(SkinPicture picture) {
+  switch (picture) {
+    case SkinPicture::kInstall: return installButton;
+    case SkinPicture::kUninstall: return uninstallButton;
+    case SkinPicture::kExit: return exitButton;
+    case SkinPicture::kInstallHover: return installHover;
+    case SkinPicture::kUninstallHover: return uninstallHover;
+    case SkinPicture::kExitHover: return exitHover;
+    case SkinPicture::kProgressBar: return progressBar;
+    case SkinPicture::kBase: break;
+  }
+  return baseSurface;
+}
+
+void Place(Surface* surface, const SkinPictureSlot& slot) {
+  surface->left = setupStore->NumberOf(slot.xKey);
+  surface->top = setupStore->NumberOf(slot.yKey);
 }
 
 // An uninstall record in the Windows directory means the program is installed.
@@ -71,28 +84,13 @@ void SetUpSkin() {
   titleBar.right = titleBar.left + setupStore->NumberOf("TitleBarWidth");
   titleBar.bottom = titleBar.top + setupStore->NumberOf("TitleBarHeight");
 
-  struct Slot {
-    Surface*& surface;
-    const char* name;
-  };
-  const Slot pictures[] = {
-      {installButton, "ui\\Install"},     {uninstallButton, "ui\\Uninstall"},
-      {exitButton, "ui\\Exit"},           {installHover, "ui\\Install_h"},
-      {uninstallHover, "ui\\Uninstall_h"}, {exitHover, "ui\\Exit_h"},
-      {progressBar, "ui\\ProgressBar"},
-  };
-  for (const Slot& slot : pictures) {
-    slot.surface = LoadPicture(slot.name);
-    if (!slot.surface) return;
+  // Every picture but the base, in the layout's order (loaded, then placed).
+  for (int i = 1; i < kSkinPictureCount; ++i) {
+    Surface*& surface = SurfaceOf(kSkinPictures[i].picture);
+    surface = LoadPicture(kSkinPictures[i].name);
+    if (!surface) return;
   }
-
-  Place(installButton, "InstallButtonX", "InstallButtonY");
-  Place(uninstallButton, "UninstallButtonX", "UninstallButtonY");
-  Place(exitButton, "ExitButtonX", "ExitButtonY");
-  Place(installHover, "InstallButtonX", "InstallButtonY");
-  Place(uninstallHover, "UninstallButtonX", "UninstallButtonY");
-  Place(exitHover, "ExitButtonX", "ExitButtonY");
-  Place(progressBar, "ProgressBarX", "ProgressBarY");
+  for (int i = 1; i < kSkinPictureCount; ++i) Place(SurfaceOf(kSkinPictures[i].picture), kSkinPictures[i]);
 
   screenSurface = new Surface(mainWindow, baseSurface->width, baseSurface->height);
   ComposeScreen();
@@ -102,8 +100,6 @@ void SetUpSkin() {
 void ComposeScreen() {
   std::lock_guard<std::mutex> lock(screenLock);
   screenSurface->CopyFrom(*baseSurface);
-  screenSurface->Overlay(*installButton);
-  screenSurface->Overlay(*uninstallButton);
-  screenSurface->Overlay(*exitButton);
+  for (SkinPicture button : kComposedButtons) screenSurface->Overlay(*SurfaceOf(button));
   screenSurface->BlitToWindow();
 }

@@ -8,11 +8,9 @@
 #include "app/skin.h"
 #include "app/window_proc.h"
 #include "common/message_box.h"
+#include "imaging/skin_layout.h"
 
 namespace {
-
-constexpr int kDefaultWidth = 640;
-constexpr int kDefaultHeight = 480;
 
 bool RegisterWindowClass(HINSTANCE instance) {
   WNDCLASSA windowClass = {};
@@ -65,8 +63,9 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand) {
   char title[MAX_PATH] = {};
   std::strncpy(title, setupStore->ValueOf("Caption"), sizeof title - 1);
 
-  baseSurface = new Surface(nullptr, kDefaultWidth, kDefaultHeight);
-  char baseName[MAX_PATH] = "ui\\base";
+  baseSurface = new Surface(nullptr, kBlankPictureWidth, kBlankPictureHeight);
+  char baseName[MAX_PATH] = {};
+  std::strcpy(baseName, SlotOf(SkinPicture::kBase).name);
   baseSurface->Load(baseName);
 
   RECT frame;

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "app/app_state.h"
+#include "imaging/skin_layout.h"
 #include "installer/install_flow.h"
 #include "installer/setup_shell.h"
 #include "installer/uninstall_flow.h"
@@ -21,10 +22,26 @@ void Release(T*& object) {
 int32_t MouseX(LPARAM lParam) { return static_cast<int32_t>(LOWORD(lParam)); }
 int32_t MouseY(LPARAM lParam) { return static_cast<int32_t>(HIWORD(lParam)); }
 
-// Inside a picture's rectangle, the right and bottom edge lines included.
-bool IsInside(const Surface* s, int32_t x, int32_t y) {
-  return s && x >= s->left && static_cast<int64_t>(x) <= static_cast<int64_t>(s->left) + s->width &&
-         y >= s->top && static_cast<int64_t>(y) <= static_cast<int64_t>(s->top) + s->height;
+// The button under a point; a button Surface that does not exist holds none.
+SkinButton ButtonUnder(int32_t x, int32_t y) {
+  PictureBox boxes[3];
+  const PictureBox* held[3] = {};
+  const Surface* buttons[3] = {installButton, uninstallButton, exitButton};
+  for (int i = 0; i < 3; ++i) {
+    if (!buttons[i]) continue;
+    boxes[i] = {buttons[i]->left, buttons[i]->top, buttons[i]->width, buttons[i]->height};
+    held[i] = &boxes[i];
+  }
+  return ButtonAt(held[0], held[1], held[2], x, y);
+}
+
+const Surface* HighlightSurface(SkinButton button) {
+  switch (HighlightOf(button)) {
+    case SkinPicture::kInstallHover: return installHover;
+    case SkinPicture::kUninstallHover: return uninstallHover;
+    case SkinPicture::kExitHover: return exitHover;
+    default: return nullptr;
+  }
 }
 
 bool IsInTitleBar(int32_t x, int32_t y) {
@@ -49,15 +66,18 @@ void Paint(HWND window) {
 // shows, and leaving all three rectangles redraws the plain screen.
 void UpdateHover(int32_t x, int32_t y) {
   if (busy == 1) return;
-  if (IsInside(installButton, x, y)) {
-    if (installed != 1) installHover->BlitToWindow();
-  } else if (IsInside(uninstallButton, x, y)) {
-    if (installed != 0) uninstallHover->BlitToWindow();
-  } else if (IsInside(exitButton, x, y)) {
-    exitHover->BlitToWindow();
-  } else {
-    std::lock_guard<std::mutex> lock(screenLock);
-    screenSurface->BlitToWindow();
+  const SkinButton button = ButtonUnder(x, y);
+  switch (HoverDrawingFor(button, installed == 1)) {
+    case HoverDrawing::kHighlight:
+      if (const Surface* highlight = HighlightSurface(button)) highlight->BlitToWindow();
+      break;
+    case HoverDrawing::kComposedScreen: {
+      std::lock_guard<std::mutex> lock(screenLock);
+      screenSurface->BlitToWindow();
+      break;
+    }
+    case HoverDrawing::kNothing:
+      break;
   }
 }
 
@@ -65,12 +85,20 @@ void UpdateHover(int32_t x, int32_t y) {
 // when its button is unavailable.
 void HandleClick(int32_t x, int32_t y) {
   if (busy == 1) return;
-  if (IsInside(installButton, x, y)) {
-    if (installed != 1) InstallCommand();
-  } else if (IsInside(uninstallButton, x, y)) {
-    if (installed != 0) UninstallCommand();
-  } else if (IsInside(exitButton, x, y)) {
-    SendMessageA(mainWindow, WM_DESTROY, 0, 0);
+  const SkinButton button = ButtonUnder(x, y);
+  if (!IsButtonAvailable(button, installed == 1)) return;
+  switch (button) {
+    case SkinButton::kInstall:
+      InstallCommand();
+      break;
+    case SkinButton::kUninstall:
+      UninstallCommand();
+      break;
+    case SkinButton::kExit:
+      SendMessageA(mainWindow, WM_DESTROY, 0, 0);
+      break;
+    case SkinButton::kNone:
+      break;
   }
 }
 

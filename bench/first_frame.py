@@ -10,15 +10,23 @@ Install, Uninstall and Exit buttons straight from the X server every 2 ms until
 all three show their button pictures; then the program is closed with WM_CLOSE.
 The first start in each prefix is reported apart (it loads Wine's DLLs cold).
 
+Against a baseline: alternating with setup.exe, the same run times
+first_frame_baseline.exe (bench/first_frame_baseline.cpp), a minimal program
+that loads the same base and button pictures with the same loader, opens a
+popup window of the same size and draws them once; the ratio of the medians
+(setup.exe / baseline) is printed for each skin.
+
     python3 bench/first_frame.py [--reps N]
 """
 
 import argparse
+import statistics
+import shutil
 import subprocess
 import sys
 import time
 
-from common import (ROOT, PixelReader, close_program, prepare_environment, start_display,
+from common import (BUILD, ROOT, PixelReader, close_program, prepare_environment, start_display,
                     summary, use_screen, wait_for)
 
 SCREEN = (2560, 1440)
@@ -91,11 +99,21 @@ def big_skin():
     return ini, files, (BIG_W, BIG_H), points
 
 
+def baseline_folder(run):
+    """A copy of the run's skin beside it, with the baseline program as setup.exe
+    (so that the harness finds and closes its window like setup.exe's)."""
+    folder = run.drive / (run.skin.name + "-baseline")
+    shutil.copytree(run.skin, folder, ignore=shutil.ignore_patterns("setup.exe"))
+    shutil.copy2(BUILD / "first_frame_baseline.exe", folder / "setup.exe")
+    return folder
+
+
 # ----- one skin on its own screen ------------------------------------------
 
 class Subject:
-    def __init__(self, name, run, size, points):
-        self.name, self.run = name, run
+    def __init__(self, name, run, size, points, folder=None):
+        """folder: a copy of the skin holding another program as setup.exe (the baseline)."""
+        self.name, self.run, self.folder = name, run, folder
         left, top = (SCREEN[0] - size[0]) // 2, (SCREEN[1] - size[1]) // 2
         self.points = [(left + x, top + y, rgb) for x, y, rgb in points]
         self.reader = None
@@ -109,7 +127,12 @@ class Subject:
         run = self.run
         wait_for(lambda: not self.shows_frame(), 10, what="the previous window gone")
         start = time.monotonic()
-        run.start_program()
+        if self.folder is None:
+            run.start_program()
+        else:
+            run.process = subprocess.Popen(["wine", "setup.exe"], cwd=self.folder, env=run.env(),
+                                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL)
         wait_for(self.shows_frame, 60, interval=0.002,
                  what=f"the composed frame of {self.name}")
         took = time.monotonic() - start
@@ -151,9 +174,13 @@ def main():
             sample_size = (int(base[0]), int(base[1]))
             subjects = [Subject(f"sample skin {sample_size[0]}x{sample_size[1]}", sample,
                                 sample_size, sample_points),
-                        Subject("generated skin 1920x1080", big, big_size, big_points)]
+                        Subject("  baseline", sample, sample_size, sample_points,
+                                baseline_folder(sample)),
+                        Subject("generated skin 1920x1080", big, big_size, big_points),
+                        Subject("  baseline", big, big_size, big_points, baseline_folder(big))]
             for subject in subjects:
-                start_display(subject.run)
+                if subject.folder is None:
+                    start_display(subject.run)
                 subject.reader = PixelReader(subject.run.display)
                 subject.first = subject.once()
             for _ in range(args.reps):
@@ -165,6 +192,9 @@ def main():
                 print(f"  {subject.name:28}: {summary(subject.times)}; "
                       f"first start in the prefix {subject.first:.3f} s")
                 print(f"  {'':28}  all: {', '.join(f'{t:.3f}' for t in subject.times)}")
+            for program, baseline in zip(subjects[0::2], subjects[1::2]):
+                ratio = statistics.median(program.times) / statistics.median(baseline.times)
+                print(f"  {program.name:28}: setup.exe / baseline, ratio of the medians {ratio:.2f}")
         finally:
             for subject in subjects:  # before the X servers go
                 if subject.reader:

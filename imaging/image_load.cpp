@@ -8,14 +8,13 @@
 #include "common/message_box.h"
 #include "common/win32_guards.h"
 #include "imaging/picture_decoders.h"
+#include "imaging/picture_names.h"
 #include "imaging/surface.h"
 
 namespace {
 
-// Tried in this order after the bare name: PNG before BMP before JPEG, the
-// scrambled form of each before the plain one.
-constexpr const char* kExtensions[] = {".iep", ".png", ".ieg", ".bmp", ".iej", ".jpg"};
 constexpr size_t kNameBuffer = MAX_PATH;
+static_assert(kNameBuffer == kPictureNameBuffer);
 // No skin picture file is anywhere near this; larger files are refused unread.
 constexpr DWORD kMaxPictureFileBytes = 256u * 1024 * 1024;
 
@@ -51,20 +50,12 @@ void ShowPictureMessage(HWND owner, const char* prefix, const char* name, const 
 }  // namespace
 
 uint8_t Surface::ResolveImageName(char* name) {
-  if (OpenForReading(name)) return 0;
-  // A name too long to take an extension within the buffer is not found.
-  const size_t length = strnlen(name, kNameBuffer);
-  if (length + 4 >= kNameBuffer) return 1;
-  for (const char* extension : kExtensions) {
-    char candidate[kNameBuffer];
-    std::memcpy(candidate, name, length);
-    std::memcpy(candidate + length, extension, 5);
-    if (OpenForReading(candidate)) {
-      std::memcpy(name, candidate, length + 5);
-      return 0;
-    }
-  }
-  return 1;
+  const std::string resolved =
+      ResolvePictureName(std::string(name, strnlen(name, kNameBuffer)),
+                         [](const std::string& candidate) { return static_cast<bool>(OpenForReading(candidate.c_str())); });
+  if (resolved.empty() || resolved.size() >= kNameBuffer) return 1;
+  std::memcpy(name, resolved.c_str(), resolved.size() + 1);
+  return 0;
 }
 
 void Surface::Load(char* name) {
@@ -77,26 +68,7 @@ void Surface::Load(char* name) {
   DecodedPicture picture;
   DecodeStatus status = DecodeStatus::kDamaged;
   std::vector<uint8_t> file;
-  if (ReadWholeFile(name, file)) {
-    switch (ClassifyPictureName(name)) {
-      case PictureForm::kBmp:
-        status = DecodeBmp(file.data(), file.size(), false, picture);
-        break;
-      case PictureForm::kScrambledBmp:
-        status = DecodeBmp(file.data(), file.size(), true, picture);
-        break;
-      case PictureForm::kPng:
-        status = DecodePng(file.data(), file.size(), false, picture);
-        break;
-      case PictureForm::kScrambledPng:
-        status = DecodePng(file.data(), file.size(), true, picture);
-        break;
-      case PictureForm::kJpeg:
-      case PictureForm::kScrambledJpeg:
-        status = DecodeJpeg(file.data(), file.size(), picture);
-        break;
-    }
-  }
+  if (ReadWholeFile(name, file)) status = DecodePictureFile(name, file.data(), file.size(), picture);
 
   switch (status) {
     case DecodeStatus::kOk:

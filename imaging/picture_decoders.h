@@ -39,3 +39,7 @@ DecodeStatus DecodePng(const uint8_t* data, size_t size, bool scrambled, Decoded
 // JPEG: any stream libjpeg can turn into RGB (colour or grey-scale). A stream
 // that starts 5A 7D is a scrambled one (FF D8 XOR-ed) and is unscrambled first.
 DecodeStatus DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture& out);
+
+// The decoder that a resolved file name selects (ClassifyPictureName), run
+// over the file's bytes.
+DecodeStatus DecodePictureFile(const char* name, const uint8_t* data, size_t size, DecodedPicture& out);

@@ -34,3 +34,20 @@ PictureForm ClassifyPictureName(const char* name) {
   }
   return PictureForm::kBmp;  // no known extension: read as a plain BMP
 }
+
+DecodeStatus DecodePictureFile(const char* name, const uint8_t* data, size_t size, DecodedPicture& out) {
+  switch (ClassifyPictureName(name)) {
+    case PictureForm::kBmp:
+      return DecodeBmp(data, size, false, out);
+    case PictureForm::kScrambledBmp:
+      return DecodeBmp(data, size, true, out);
+    case PictureForm::kPng:
+      return DecodePng(data, size, false, out);
+    case PictureForm::kScrambledPng:
+      return DecodePng(data, size, true, out);
+    case PictureForm::kJpeg:
+    case PictureForm::kScrambledJpeg:
+      return DecodeJpeg(data, size, out);
+  }
+  return DecodeStatus::kDamaged;
+}

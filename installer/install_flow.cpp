@@ -14,6 +14,7 @@
 #include "common/message_box.h"
 #include "common/paths.h"
 #include "common/win32_guards.h"
+#include "imaging/skin_layout.h"
 #include "installer/setup_shell.h"
 
 char installFolder[MAX_PATH];
@@ -317,7 +318,7 @@ void InstallCommand() {
 
   copiedBytes = 0;
   bytesPerStep = totalBytes / 100;
-  pixelsPerStep = progressBar->width / 100;
+  pixelsPerStep = BarPixelsPerStep(progressBar->width);
   copyProblems.filesNotCopied = 0;
   CloseWorkerHandles();  // those of an earlier install, long ended
   if (!copyDone) copyDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -17,6 +17,7 @@ packages=(
   wine wine64
   xvfb xdotool imagemagick x11-apps x11-utils
   locales
+  osslsigncode openssl  # make sign, and the release test's throw-away certificate
   fonts-ipafont-gothic  # Japanese glyphs in screenshots of message boxes
   clang llvm libclang-rt-14-dev libgtest-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
 )

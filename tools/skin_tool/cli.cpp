@@ -1,6 +1,8 @@
 #include "tools/skin_tool/cli.h"
 
 #include "tools/skin_tool/disk_io.h"
+#include "tools/skin_tool/png_writer.h"
+#include "tools/skin_tool/preview.h"
 #include "tools/skin_tool/scramble.h"
 #include "tools/skin_tool/skin_check.h"
 
@@ -22,10 +24,15 @@ constexpr const char* kUsage =
     "  skintool unscramble [--force] FILE...\n"
     "      The other way: .ieg -> .bmp, .iep -> .png, .iej -> .jpg\n"
     "      An existing file is never replaced unless --force is given.\n"
+    "  skintool preview FOLDER OUT.png [--hover install|uninstall|exit] [--progress N] [--installed]\n"
+    "      Draws the window setup.exe shows for the folder into an RGBA PNG at the\n"
+    "      base picture's size (cut-out pixels transparent): the first screen, a\n"
+    "      button's highlight under the pointer (--installed: as when an uninstall\n"
+    "      record exists), or the bare base with the bar after N of 100 steps.\n"
     "  skintool --help\n"
     "\n"
-    "exit status: 0 done (check: no errors), 1 check found errors or a file was\n"
-    "not converted, 2 usage error.\n";
+    "exit status: 0 done (check: no errors; preview: picture written), 1 check\n"
+    "found errors, a file was not converted or no preview was written, 2 usage error.\n";
 
 struct Parsed {
   std::vector<std::string> operands;
@@ -124,6 +131,68 @@ int Convert(bool scramble, const Parsed& parsed, std::ostream& out, std::ostream
   return failures > 0 ? kExitProblems : kExitOk;
 }
 
+// preview FOLDER OUT.png [--hover BUTTON] [--progress N] [--installed]
+int RunPreview(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  auto usage = [&](const std::string& why) {
+    err << "skintool preview: " << why << "\n";
+    return kExitUsage;
+  };
+  PreviewRequest request;
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      operands.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--installed") {
+      request.installed = true;
+    } else if (arg == "--hover" || arg == "--progress") {
+      if (request.moment != PreviewRequest::Moment::kFirstScreen) return usage("give --hover or --progress once");
+      if (i + 1 >= args.size()) return usage(arg + " needs a value");
+      const std::string& value = args[++i];
+      if (arg == "--hover") {
+        request.moment = PreviewRequest::Moment::kHover;
+        if (value == "install") request.hover = SkinButton::kInstall;
+        else if (value == "uninstall") request.hover = SkinButton::kUninstall;
+        else if (value == "exit") request.hover = SkinButton::kExit;
+        else return usage("--hover takes install, uninstall or exit, not " + value);
+      } else {
+        request.moment = PreviewRequest::Moment::kProgress;
+        const bool digits = !value.empty() && value.size() <= 3 &&
+                            value.find_first_not_of("0123456789") == std::string::npos;
+        if (!digits || std::stoi(value) > 100) return usage("--progress takes a number of steps from 0 to 100, not " + value);
+        request.steps = static_cast<uint32_t>(std::stoi(value));
+      }
+    } else {
+      return usage("unknown option " + arg);
+    }
+  }
+  if (operands.size() != 2) return usage("give a setup folder and the PNG file to write");
+  const std::string& folder = operands[0];
+  const std::string& target = operands[1];
+  if (!IsFolder(folder)) return usage(folder + " is not a folder");
+
+  const Preview preview = RenderPreview(*OpenDiskFolder(folder), request);
+  for (const Finding& finding : preview.findings) err << FormatFinding(finding) << "\n";
+  if (!preview.drawn) {
+    err << "skintool preview: nothing written\n";
+    return kExitProblems;
+  }
+  std::vector<uint8_t> png;
+  if (!EncodeRgbaPng(preview.width, preview.height, preview.rgba, png)) {
+    err << "skintool preview: the picture could not be encoded\n";
+    return kExitProblems;
+  }
+  if (WriteWholeFile(target, png, true) != WriteResult::kOk) {
+    err << "skintool preview: cannot write " << target << "\n";
+    return kExitProblems;
+  }
+  out << target << ": " << preview.width << "x" << preview.height << "\n";
+  return kExitOk;
+}
+
 }  // namespace
 
 int RunSkinTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -136,6 +205,7 @@ int RunSkinTool(const std::vector<std::string>& args, std::ostream& out, std::os
     out << kUsage;
     return kExitOk;
   }
+  if (command == "preview") return RunPreview(args, out, err);
   if (command != "check" && command != "scramble" && command != "unscramble") {
     err << "skintool: unknown command " << command << "\n\n" << kUsage;
     return kExitUsage;

@@ -8,33 +8,16 @@
 #include "app/setup_ini.h"
 #include "imaging/picture_decoders.h"
 #include "imaging/pixel_layout.h"
+#include "imaging/skin_layout.h"
 #include "tools/skin_tool/ini_scan.h"
 #include "tools/skin_tool/scramble.h"
+#include "tools/skin_tool/skin_pictures.h"
 
 namespace skintool {
 namespace {
 
 constexpr const char* kIniName = "Setup.ini";
 constexpr int kIndexedKeys = 5;  // CreateDirectory0..4 and the like
-
-// The extensions setup.exe tries after a picture's bare name, in its order.
-constexpr const char* kPictureExtensions[] = {".iep", ".png", ".ieg", ".bmp", ".iej", ".jpg"};
-
-struct PictureSlot {
-  const char* name;
-  const char* xKey;  // null: not placed (the base)
-  const char* yKey;
-};
-constexpr PictureSlot kPictures[] = {
-    {"ui\\base", nullptr, nullptr},
-    {"ui\\Install", "InstallButtonX", "InstallButtonY"},
-    {"ui\\Uninstall", "UninstallButtonX", "UninstallButtonY"},
-    {"ui\\Exit", "ExitButtonX", "ExitButtonY"},
-    {"ui\\Install_h", "InstallButtonX", "InstallButtonY"},
-    {"ui\\Uninstall_h", "UninstallButtonX", "UninstallButtonY"},
-    {"ui\\Exit_h", "ExitButtonX", "ExitButtonY"},
-    {"ui\\ProgressBar", "ProgressBarX", "ProgressBarY"},
-};
 
 // Files in the Windows directory that an uninstall record must never replace.
 constexpr const char* kWindowsFiles[] = {"win.ini", "system.ini", "explorer.exe", "notepad.exe",
@@ -105,53 +88,6 @@ NumberForm ReadNumberForm(const std::string& value, bool& outOfRange) {
   outOfRange = magnitude > (negative ? static_cast<long long>(INT_MAX) + 1 : INT_MAX);
   return i == value.size() ? NumberForm::kWhole : NumberForm::kLeadingDigits;
 }
-
-// What the first bytes of a picture file say it is.
-enum class Content { kUnknown, kBmp, kScrambledBmp, kPng, kScrambledPng, kJpeg, kScrambledJpeg };
-
-Content Sniff(const std::vector<uint8_t>& bytes) {
-  if (StartsWith(bytes, kBmpMagic, false)) return Content::kBmp;
-  if (StartsWith(bytes, kBmpMagic, true)) return Content::kScrambledBmp;
-  if (StartsWith(bytes, kPngSignature, false)) return Content::kPng;
-  if (StartsWith(bytes, kPngSignature, true)) return Content::kScrambledPng;
-  if (StartsWith(bytes, kJpegMagic, false)) return Content::kJpeg;
-  if (StartsWith(bytes, kJpegMagic, true)) return Content::kScrambledJpeg;
-  return Content::kUnknown;
-}
-
-const char* DescribeContent(Content content) {
-  switch (content) {
-    case Content::kBmp: return "a plain BMP (name it .bmp)";
-    case Content::kScrambledBmp: return "a scrambled BMP (name it .ieg)";
-    case Content::kPng: return "a plain PNG (name it .png)";
-    case Content::kScrambledPng: return "a scrambled PNG (name it .iep)";
-    case Content::kJpeg: return "a plain JPEG (name it .jpg)";
-    case Content::kScrambledJpeg: return "a scrambled JPEG (name it .iej)";
-    case Content::kUnknown: break;
-  }
-  return nullptr;
-}
-
-// Whether the name's reader takes this content.
-bool ReaderTakes(PictureForm form, Content content) {
-  switch (form) {
-    case PictureForm::kBmp: return content == Content::kBmp;
-    case PictureForm::kScrambledBmp: return content == Content::kScrambledBmp;
-    case PictureForm::kPng: return content == Content::kPng;
-    case PictureForm::kScrambledPng: return content == Content::kScrambledPng;
-    case PictureForm::kJpeg:
-    case PictureForm::kScrambledJpeg: return content == Content::kJpeg || content == Content::kScrambledJpeg;
-  }
-  return false;
-}
-
-struct Picture {
-  std::string name;      // as setup.exe asks for it
-  std::string resolved;  // the name it opens, "" when none
-  bool decoded = false;  // pixels and size are known
-  bool sized = false;    // the size is known (a refused PNG colour type still gives it)
-  DecodedPicture pixels;
-};
 
 class Checker {
  public:
@@ -408,101 +344,7 @@ class Checker {
   // ----- pictures ---------------------------------------------------------
 
   void CheckPictures() {
-    for (const PictureSlot& slot : kPictures) {
-      Picture& picture = pictures_[slot.name];
-      picture.name = slot.name;
-      LoadPicture(picture);
-    }
-  }
-
-  void LoadPicture(Picture& picture) {
-    std::vector<std::string> candidates = {picture.name};
-    for (const char* extension : kPictureExtensions) candidates.push_back(picture.name + extension);
-    std::vector<std::string> present;
-    for (const std::string& candidate : candidates) {
-      if (folder_.Kind(candidate) == EntryKind::kFile) present.push_back(candidate);
-    }
-    if (present.empty()) {
-      Add(Severity::kError, picture.name, 0,
-          "picture not found: setup.exe tries " + picture.name + " and then .iep, .png, .ieg, .bmp, .iej, .jpg");
-      return;
-    }
-    picture.resolved = present.front();
-    for (size_t i = 1; i < present.size(); ++i) {
-      Add(Severity::kWarning, present[i], 0, "never read: setup.exe takes " + picture.resolved + " first");
-    }
-
-    std::vector<uint8_t> bytes;
-    switch (folder_.Read(picture.resolved, kMaxPictureFileBytes, bytes)) {
-      case ReadResult::kOk:
-        break;
-      case ReadResult::kTooLarge:
-        Add(Severity::kError, picture.resolved, 0, "larger than 256 MiB: setup.exe refuses it as damaged");
-        return;
-      case ReadResult::kMissing:
-      case ReadResult::kFailed:
-        Add(Severity::kError, picture.resolved, 0, "cannot be read");
-        return;
-    }
-
-    const PictureForm form = ClassifyPictureName(picture.resolved.c_str());
-    DecodeStatus status = DecodeStatus::kDamaged;
-    switch (form) {
-      case PictureForm::kBmp:
-      case PictureForm::kScrambledBmp:
-        status = DecodeBmp(bytes.data(), bytes.size(), form == PictureForm::kScrambledBmp, picture.pixels);
-        break;
-      case PictureForm::kPng:
-      case PictureForm::kScrambledPng:
-        status = DecodePng(bytes.data(), bytes.size(), form == PictureForm::kScrambledPng, picture.pixels);
-        break;
-      case PictureForm::kJpeg:
-      case PictureForm::kScrambledJpeg:
-        status = DecodeJpeg(bytes.data(), bytes.size(), picture.pixels);
-        break;
-    }
-    const bool scrambled = form == PictureForm::kScrambledBmp || form == PictureForm::kScrambledPng;
-    auto plainByte = [&](size_t i) -> int {
-      if (i >= bytes.size()) return -1;
-      return scrambled ? bytes[i] ^ kScrambleByte : bytes[i];
-    };
-    if (status == DecodeStatus::kOk) {
-      picture.decoded = picture.sized = true;
-      return;
-    }
-    if (status == DecodeStatus::kUnsupportedPngColorType) picture.sized = true;  // setup.exe takes the size
-
-    // A file in another form than its name says: say so rather than what the reader made of it.
-    const Content content = Sniff(bytes);
-    if (content != Content::kUnknown && !ReaderTakes(form, content)) {
-      Add(Severity::kError, picture.resolved, 0,
-          std::string("setup.exe cannot read it: the file holds ") + DescribeContent(content));
-      return;
-    }
-    switch (status) {
-      case DecodeStatus::kOk:
-        break;
-      case DecodeStatus::kNotTwentyFourBitBmp: {
-        const int bits = std::max(plainByte(28), 0) | (std::max(plainByte(29), 0) << 8);
-        const bool usual = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 32;
-        Add(Severity::kError, picture.resolved, 0,
-            (usual ? "a " + std::to_string(bits) + "-bit BMP" : std::string("not a 24-bit BMP")) +
-                ": setup.exe reads only 24-bit BMP files");
-        break;
-      }
-      case DecodeStatus::kUnsupportedPngColorType: {
-        const int type = plainByte(25);
-        Add(Severity::kError, picture.resolved, 0,
-            "PNG colour type " + std::to_string(type) +
-                (type == 0 ? " (grey)" : type == 3 ? " (palette)" : type == 4 ? " (grey and alpha)" : "") +
-                ": setup.exe reads only RGB (2) and RGBA (6) PNG files");
-        break;
-      }
-      case DecodeStatus::kDamaged:
-        Add(Severity::kError, picture.resolved, 0,
-            "setup.exe cannot read it (damaged, truncated or of an unsupported kind)");
-        break;
-    }
+    for (const SkinPictureSlot& slot : kSkinPictures) pictures_[slot.name] = LoadSkinPicture(folder_, slot.name, findings_);
   }
 
   // ----- layout on the base picture ---------------------------------------
@@ -512,7 +354,7 @@ class Checker {
   // title rectangle over the window's rounded corners is normal).
   void CheckPlacement(const std::string& what, int line, int64_t left, int64_t top, int64_t right,
                       int64_t bottom, const std::string& consequence, bool reportCutOut = true) {
-    const Picture& base = pictures_["ui\\base"];
+    const SkinPictureFile& base = pictures_["ui\\base"];
     const int64_t width = std::max<int64_t>(0, right - left), height = std::max<int64_t>(0, bottom - top);
     const int64_t total = width * height;
     if (total == 0) return;
@@ -549,19 +391,15 @@ class Checker {
   }
 
   void CheckLayout() {
-    const Picture& base = pictures_["ui\\base"];
-    const Picture& bar = pictures_["ui\\ProgressBar"];
-    if (bar.sized && bar.pixels.width < kMinimumProgressBarWidth) {
-      Add(Severity::kError, bar.resolved, 0,
-          "the progress bar is " + std::to_string(bar.pixels.width) + " pixels wide: setup.exe needs at least " +
-              std::to_string(kMinimumProgressBarWidth) + " and ends with an error at Install");
-    }
+    const SkinPictureFile& base = pictures_["ui\\base"];
+    const SkinPictureFile& bar = pictures_["ui\\ProgressBar"];
+    if (bar.sized && bar.pixels.width < kMinimumProgressBarWidth) findings_.push_back(NarrowProgressBarFinding(bar));
     if (!base.decoded) return;  // nothing to place things on
 
     static const std::set<std::string> kButtons = {"ui\\Install", "ui\\Uninstall", "ui\\Exit"};
-    for (const PictureSlot& slot : kPictures) {
+    for (const SkinPictureSlot& slot : kSkinPictures) {
       if (!slot.xKey) continue;
-      const Picture& picture = pictures_[slot.name];
+      const SkinPictureFile& picture = pictures_[slot.name];
       if (!picture.sized) continue;
       const int64_t x = Number(slot.xKey), y = Number(slot.yKey);
       const int line = LineOf(slot.xKey) ? LineOf(slot.xKey) : LineOf(slot.yKey);
@@ -788,7 +626,7 @@ class Checker {
   const std::vector<uint8_t>* ini_;
   const FolderView& folder_;
   IniScan scan_;
-  std::map<std::string, Picture> pictures_;
+  std::map<std::string, SkinPictureFile> pictures_;
   std::set<std::string> made_;
   std::vector<Finding> findings_;
 };
