@@ -82,13 +82,13 @@ cross_build() {
   echo "$origin" >"$stamp"
 }
 
-# Each source folder is fetched first, outside $(...), so that a failure stops the set-up.
-fetch_source libpng1.6 >/dev/null
-fetch_source libjpeg-turbo >/dev/null
-cross_build libpng "$(fetch_source libpng1.6)" \
+# An assignment passes a failing $(...) on, so a fetch that fails stops the set-up here.
+png_src=$(fetch_source libpng1.6) || exit 1
+jpeg_src=$(fetch_source libjpeg-turbo) || exit 1
+cross_build libpng "$png_src" \
   -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
   -DZLIB_USE_STATIC_LIBS=ON
-cross_build libjpeg "$(fetch_source libjpeg-turbo)" \
+cross_build libjpeg "$jpeg_src" \
   -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
 cross_build googletest /usr/src/googletest \
   -DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=OFF
