@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "common/paths.h"
+#include "installer/path_guard.h"
 
 bool RecordPathIn(const char* windows, UINT length, const char* name, char (&path)[MAX_PATH]) {
   // Without the Windows directory the name alone would be taken relative to
@@ -10,7 +11,12 @@ bool RecordPathIn(const char* windows, UINT length, const char* name, char (&pat
     path[0] = '\0';
     return false;
   }
-  return JoinPath(path, windows, name);
+  // The record is a file of the Windows directory, never one beside or above it.
+  if (!JoinPath(path, windows, name) || !IsStrictlyInside(path, windows)) {
+    path[0] = '\0';
+    return false;
+  }
+  return true;
 }
 
 bool BuildRecordPath(char (&path)[MAX_PATH]) {

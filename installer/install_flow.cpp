@@ -62,7 +62,10 @@ void CreateConfiguredShortcut(int index) {
   if (from[0] == '\0' || to[0] == '\0') return;
   char programs[MAX_PATH], target[MAX_PATH], link[MAX_PATH], workingFolder[MAX_PATH];
   if (!setupShell->GetProgramsFolder(programs)) return;
-  if (!JoinPath(target, installFolder, from) || !JoinPath(link, programs, to)) return;
+  if (!JoinPath(target, installFolder, from) || !JoinPath(link, programs, to) ||
+      !IsStrictlyInside(link, programs)) {
+    return;
+  }
   std::strcpy(workingFolder, target);
   PathRemoveFileSpecA(workingFolder);
   setupShell->CreateShortcut(target, workingFolder, link, setupStore->ValueOf(descriptionKey));
@@ -206,7 +209,8 @@ void CreateConfiguredFolder(const char* base, const char* key) {
   const char* value = setupStore->ValueOf(key);
   if (value[0] == '\0') return;
   char path[MAX_PATH];
-  if (JoinPath(path, base, value)) CreateDirectoryA(path, nullptr);
+  // A value such as "..\Other" would reach out of the folder it belongs to.
+  if (JoinPath(path, base, value) && IsStrictlyInside(path, base)) CreateDirectoryA(path, nullptr);
 }
 
 void InstallCommand() {

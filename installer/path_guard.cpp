@@ -117,6 +117,10 @@ bool IsSameOrInside(const char* inner, const char* outer) {
   return a[n] == '\0' || a[n] == '\\' || EndsInBackslash(b);
 }
 
+bool IsStrictlyInside(const char* inner, const char* outer) {
+  return IsSameOrInside(inner, outer) && !IsSameOrInside(outer, inner);
+}
+
 bool IsAbsoluteFolder(const char* path) {
   if (IsDriveLetter(path[0]) && path[1] == ':') return path[2] == '\0' || path[2] == '\\';
   return path[0] == '\\' && path[1] == '\\' && path[2] != '\0';
@@ -129,7 +133,7 @@ bool IsSafeTreeToEmpty(const char* installDirectory, const char* installDest) {
   if (IsRootPath(full)) return false;
   // An InstallDest such as "." or "..\Other" leads back to or out of the
   // chosen folder: only a tree strictly below it is emptied.
-  return IsSameOrInside(full, installDirectory) && !IsSameOrInside(installDirectory, full);
+  return IsStrictlyInside(full, installDirectory);
 }
 
 bool IsPlainEntryName(const char* name) {

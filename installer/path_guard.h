@@ -35,6 +35,10 @@ bool CutToParent(char* path);
 // Whether `inner` is `outer` itself or lies below it, by their folded full paths.
 bool IsSameOrInside(const char* inner, const char* outer);
 
+// Whether `inner` lies below `outer` and is not `outer` itself: where the
+// names that Setup.ini gives, joined to their base folder, must stay.
+bool IsStrictlyInside(const char* inner, const char* outer);
+
 // "D:", "D:\..." or "\\server\share...": never relative to the current folder or drive.
 bool IsAbsoluteFolder(const char* path);
 

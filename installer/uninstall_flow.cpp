@@ -18,7 +18,8 @@ void RemoveConfiguredEntry(const char* base, const char* key) {
   const char* value = setupStore->ValueOf(key);
   if (value[0] == '\0') return;
   char path[MAX_PATH];
-  if (!JoinPath(path, base, value)) return;
+  // Only what lies below base: a value such as "..\Other" is never removed.
+  if (!JoinPath(path, base, value) || !IsStrictlyInside(path, base)) return;
   if (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY) {
     RemoveDirectoryA(path);  // only an empty folder goes
   } else {

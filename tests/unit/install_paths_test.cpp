@@ -45,6 +45,8 @@ TEST(RecordPath, WithoutTheWindowsDirectoryThereIsNoRecordPath) {
       {"C:\\windows", MAX_PATH + 20, "Setup.ini", ""},  // it did not fit
       {"C:\\windows", 10, "", ""},             // no record name
       {"C:\\windows", 10, longName.c_str(), ""},
+      {"C:\\windows", 10, "..\\boot.ini", ""},  // outside the Windows directory
+      {"C:\\windows", 10, ".", ""},
   };
   for (const Case& c : cases) {
     char path[MAX_PATH] = "stale";

@@ -280,4 +280,20 @@ TEST_F(HeldFolders, AChainHoldsEveryFolderFromTheTopDownToTheTree) {
   EXPECT_TRUE(MoveFileA("guard\\moved", "guard\\a"));
 }
 
+TEST_F(HeldFolders, AnAnsiListingTurnsAYenSignIntoABackslashTheWalkDoesNot) {
+  ASSERT_TRUE(CreateDirectoryW(L"guard\\..¥..¥Victim", nullptr));
+  WIN32_FIND_DATAA ansi;
+  HANDLE find = FindFirstFileA("guard\\..?..?Victim", &ansi);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  FindClose(find);
+  EXPECT_STREQ(ansi.cFileName, "..\\..\\Victim") << "the best-fit form that would leave the tree";
+  WIN32_FIND_DATAW wide;
+  find = FindFirstFileW(L"guard\\..?..?Victim", &wide);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  FindClose(find);
+  char name[MAX_PATH];
+  EXPECT_FALSE(ExactAnsiName(wide.cFileName, name));
+  RemoveDirectoryW(L"guard\\..¥..¥Victim");
+}
+
 }  // namespace
