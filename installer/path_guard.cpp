@@ -202,7 +202,10 @@ bool StandsAsLink(const char* path) {
   return find && (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-FolderCheck HoldRealFolder(const char* folder, FileHandle& held) {
+namespace {
+
+// HoldRealFolder, or with `followLinks` the folder a link leads to.
+FolderCheck HoldFolder(const char* folder, FileHandle& held, bool followLinks) {
   held.reset();
   char path[MAX_PATH];
   if (!FullPathOf(folder, path)) return FolderCheck::kRefused;
@@ -212,14 +215,16 @@ FolderCheck HoldRealFolder(const char* folder, FileHandle& held) {
     return IsNotFound(GetLastError()) ? FolderCheck::kMissing : FolderCheck::kRefused;
   }
   if (!(nameAttributes & FILE_ATTRIBUTE_DIRECTORY)) return FolderCheck::kRefused;
-  if ((nameAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+  if (!followLinks && (nameAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
       IsRedirection(nameAttributes, ListedReparseTag(path))) {
     return FolderCheck::kRefused;
   }
 
   FileHandle handle(CreateFileA(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                FILE_FLAG_BACKUP_SEMANTICS |
+                                    (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+                                nullptr));
   if (!handle) return IsNotFound(GetLastError()) ? FolderCheck::kMissing : FolderCheck::kRefused;
   DWORD attributes = 0, tag = 0;
   FILE_ATTRIBUTE_TAG_INFO tagInfo;
@@ -232,11 +237,17 @@ FolderCheck HoldRealFolder(const char* folder, FileHandle& held) {
   } else {
     return FolderCheck::kRefused;
   }
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || IsRedirection(attributes, tag)) {
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (!followLinks && IsRedirection(attributes, tag))) {
     return FolderCheck::kRefused;
   }
   held = std::move(handle);
   return FolderCheck::kRealFolder;
+}
+
+}  // namespace
+
+FolderCheck HoldRealFolder(const char* folder, FileHandle& held) {
+  return HoldFolder(folder, held, false);
 }
 
 FolderCheck FolderChain::Hold(const char* top, const char* tree) {
@@ -246,10 +257,11 @@ FolderCheck FolderChain::Hold(const char* top, const char* tree) {
       !IsSameOrInside(treeFull, topFull) || IsSameOrInside(topFull, treeFull)) {
     return FolderCheck::kRefused;
   }
-  // top itself, then each folder of tree's path beyond top, tree last.
+  // top itself (which may be reached through a link: the install went
+  // through the same one), then each folder of tree's path beyond top, tree last.
   auto holdOne = [&](const char* folder) {
     FileHandle handle;
-    const FolderCheck check = HoldRealFolder(folder, handle);
+    const FolderCheck check = HoldFolder(folder, handle, folder == topFull);
     if (check == FolderCheck::kRealFolder) held_.push_back(std::move(handle));
     return check;
   };

@@ -93,9 +93,11 @@ enum class FolderCheck { kRealFolder, kMissing, kRefused };
 FolderCheck HoldRealFolder(const char* folder, FileHandle& held);
 
 // Holds every folder from `top` down to `tree` (which lies strictly inside
-// top) as HoldRealFolder does, top first. kMissing when one of them does not
-// exist; kRefused when one is a link or not a folder. Handles stay held
-// until the chain is destroyed or released.
+// top), top first: top as the folder it is or leads to (the folder the user
+// chose, which may be a link, a mount point or a synchronised folder), every
+// folder below it as HoldRealFolder does. kMissing when one of them does not
+// exist; kRefused when one below top is a link, or one is not a folder.
+// Handles stay held until the chain is destroyed or released.
 class FolderChain {
  public:
   FolderCheck Hold(const char* top, const char* tree);

@@ -92,6 +92,23 @@ class LinksAtOrAboveTheTree(unittest.TestCase):
         self.swap_and_uninstall("Games")
 
 
+    def test_a_chosen_folder_that_is_itself_a_link_is_emptied_through_it(self):
+        # The user chose a folder that leads elsewhere (a link, a mount point):
+        # the install went through it, so the uninstall does too.
+        with skin_run(self._testMethodName, app_skin(), start=False, InstallDest="MyApp") as run:
+            machine = Machine(run)
+            elsewhere = run.scratch / "outside" / "Chosen"
+            (elsewhere / "MyApp" / "sub").mkdir(parents=True)
+            (elsewhere / "MyApp" / "sub" / "app.txt").write_bytes(b"installed")
+            kept = canary(elsewhere / "keep.txt")
+            (machine.desktop / "Chosen").symlink_to(elsewhere)
+            earlier_install(run, machine, machine.desktop_windows_path + "\\Chosen", ())
+            run.start()
+            self.assertEqual(uninstall(run, Screen(run)), [DONE])
+            self.assertEqual(list((elsewhere / "MyApp").iterdir()), [], "the tree is emptied")
+            assert_survived(self, [kept])
+
+
 class NamesWithoutAnExactCodePageForm(unittest.TestCase):
     """In code page 932 "¥" (U+00A5) has the best-fit form 5C: "..¥..¥Victim"
     read by the ANSI functions is "..\\..\\Victim"."""
