@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
-// Writes the record's path into a MAX_PATH buffer. A name that would not fit
-// leaves the bare Windows directory, which is never taken for a record file.
-void BuildRecordPath(char (&path)[MAX_PATH]);
+// Writes the record's path into a MAX_PATH buffer. False, with path empty,
+// when the Windows directory cannot be had or the name would not fit: the
+// record is then neither read, written nor deleted.
+bool BuildRecordPath(char (&path)[MAX_PATH]);
+
+// The pure part: windows is what GetWindowsDirectoryA gave, `length` its result.
+bool RecordPathIn(const char* windows, UINT length, const char* name, char (&path)[MAX_PATH]);

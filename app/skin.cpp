@@ -49,7 +49,10 @@ void Place(Surface* surface, const SkinPictureSlot& slot) {
 // An uninstall record in the Windows directory means the program is installed.
 void ReadInstalledState() {
   char path[MAX_PATH];
-  BuildRecordPath(path);
+  if (!BuildRecordPath(path)) {
+    installed = 0;
+    return;
+  }
   FileHandle record(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!record) {
@@ -81,8 +84,8 @@ void SetUpSkin() {
 
   titleBar.left = setupStore->NumberOf("TitleBarX");
   titleBar.top = setupStore->NumberOf("TitleBarY");
-  titleBar.right = titleBar.left + setupStore->NumberOf("TitleBarWidth");
-  titleBar.bottom = titleBar.top + setupStore->NumberOf("TitleBarHeight");
+  titleBar.right = SpanEnd(titleBar.left, setupStore->NumberOf("TitleBarWidth"));
+  titleBar.bottom = SpanEnd(titleBar.top, setupStore->NumberOf("TitleBarHeight"));
 
   // Every picture but the base, in the layout's order (loaded, then placed).
   for (int i = 1; i < kSkinPictureCount; ++i) {

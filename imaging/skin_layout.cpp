@@ -1,5 +1,7 @@
 #include "imaging/skin_layout.h"
 
+#include <cstdint>
+
 namespace {
 
 bool Holds(const PictureBox* box, int32_t x, int32_t y) {
@@ -40,6 +42,13 @@ SkinPicture HighlightOf(SkinButton button) {
     case SkinButton::kNone: break;
   }
   return SkinPicture::kBase;
+}
+
+int32_t SpanEnd(int32_t start, int32_t extent) {
+  const int64_t end = static_cast<int64_t>(start) + extent;
+  if (end > INT32_MAX) return INT32_MAX;
+  if (end < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(end);
 }
 
 int32_t BarPixelsPerStep(int32_t barWidth) { return barWidth / static_cast<int32_t>(kProgressSteps); }

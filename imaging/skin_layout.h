@@ -60,6 +60,11 @@ enum class HoverDrawing { kNothing, kComposedScreen, kHighlight };
 HoverDrawing HoverDrawingFor(SkinButton button, bool installed);
 SkinPicture HighlightOf(SkinButton button);  // kInstallHover, ...; kBase for kNone
 
+// The far edge of a span that starts at `start` and is `extent` long
+// (start + extent), held at the ends of the 32-bit range instead of wrapping:
+// TitleBarX=1 with TitleBarWidth=2147483647 reaches 2147483647.
+int32_t SpanEnd(int32_t start, int32_t extent);
+
 // The progress bar grows in 100 steps of a whole number of pixels each; when
 // the copy has ended it is drawn at its full width.
 inline constexpr uint32_t kProgressSteps = 100;

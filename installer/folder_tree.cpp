@@ -1,23 +1,33 @@
-// The folder-tree operations of SetupShell: walks over the entries that
-// FindFirstFileA lists, in the order it lists them, depth first.
+// The folder-tree operations of SetupShell: walks over the entries of a
+// folder, in the order the system lists them, depth first. The listing is
+// read with the wide functions so that every name is seen as it is; an entry
+// is worked on by its ANSI name only when that name is exactly its own.
 #include <cstring>
+#include <cwchar>
 
 #include "common/paths.h"
 #include "common/win32_guards.h"
+#include "installer/path_guard.h"
 #include "installer/setup_shell.h"
 
 namespace {
 
 constexpr DWORD kBlockSize = 1024;
 
-bool IsDotEntry(const char* name) {
-  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
-}
-bool IsFolder(const WIN32_FIND_DATAA& entry) {
-  return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-bool IsLink(const WIN32_FIND_DATAA& entry) {
-  return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+// One listed entry. `name` is empty when the entry has no exact ANSI name
+// (a best-fit substitute, a "?" for an unmappable character, a separator):
+// such an entry is never joined to a path.
+struct Entry {
+  char name[MAX_PATH];
+  DWORD attributes;
+  DWORD sizeLow;
+  bool Named() const { return name[0] != '\0'; }
+  bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+  bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+};
+
+bool IsDotEntry(const wchar_t* name) {
+  return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
 // Calls visit(entry) for each entry of folder except "." and "..". A folder
@@ -25,46 +35,104 @@ bool IsLink(const WIN32_FIND_DATAA& entry) {
 template <typename Visit>
 void ForEachEntry(const char* folder, Visit&& visit) {
   char pattern[MAX_PATH];
-  if (!JoinPath(pattern, folder, "*.*")) return;
-  WIN32_FIND_DATAA entry;
-  FindHandle find(FindFirstFileA(pattern, &entry));
+  wchar_t widePattern[MAX_PATH];
+  if (!JoinPath(pattern, folder, "*.*") ||
+      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, pattern, -1, widePattern, MAX_PATH) == 0) {
+    return;
+  }
+  WIN32_FIND_DATAW found;
+  FindHandle find(FindFirstFileW(widePattern, &found));
   if (!find) return;
   do {
-    if (!IsDotEntry(entry.cFileName)) visit(entry);
-  } while (FindNextFileA(find.get(), &entry));
+    if (IsDotEntry(found.cFileName)) continue;
+    Entry entry;
+    ExactAnsiName(found.cFileName, entry.name);
+    entry.attributes = found.dwFileAttributes;
+    entry.sizeLow = found.nFileSizeLow;
+    visit(static_cast<const Entry&>(entry));
+  } while (FindNextFileW(find.get(), &found));
+}
+
+// How many files lie below folder (for a folder the copy may not enter).
+uint32_t CountFiles(const char* folder) {
+  uint32_t files = 0;
+  ForEachEntry(folder, [&](const Entry& entry) {
+    char child[MAX_PATH];
+    if (!entry.IsFolder()) {
+      ++files;
+    } else if (entry.Named() && JoinPath(child, folder, entry.name)) {
+      files += CountFiles(child);
+    } else {
+      ++files;  // its files cannot be reached, so none of them is copied
+    }
+  });
+  return files;
+}
+
+// Empties folder, which the caller holds as a real folder.
+void DeleteHeldContents(const char* folder) {
+  ForEachEntry(folder, [&](const Entry& entry) {
+    char child[MAX_PATH];
+    // Without an exact name the entry, and so this folder, stays.
+    if (!entry.Named() || !JoinPath(child, folder, entry.name)) return;
+    if (!entry.IsFolder()) {
+      DeleteFileA(child);
+      return;
+    }
+    // A junction or folder link is removed itself; its target is never
+    // entered. A folder is entered only by a handle that shows it is still a
+    // real folder and keeps it one until its contents are gone.
+    if (!entry.IsLink()) {
+      FileHandle held;
+      if (HoldRealFolder(child, held) == FolderCheck::kRealFolder) DeleteHeldContents(child);
+    }
+    RemoveDirectoryA(child);
+  });
 }
 
 }  // namespace
 
 uint32_t SetupShell::ScanTreeSize(const char* folder) {
   uint32_t total = 0;
-  ForEachEntry(folder, [&](const WIN32_FIND_DATAA& entry) {
-    if (!IsFolder(entry)) {
-      total += entry.nFileSizeLow;
+  ForEachEntry(folder, [&](const Entry& entry) {
+    if (!entry.Named()) return;  // never copied, so never counted
+    if (!entry.IsFolder()) {
+      total += entry.sizeLow;
       return;
     }
     char child[MAX_PATH];
-    if (JoinPath(child, folder, entry.cFileName)) total += ScanTreeSize(child);
+    if (JoinPath(child, folder, entry.name)) total += ScanTreeSize(child);
   });
   return total;
 }
 
 void SetupShell::CopyTree(const char* source, const char* destination,
                           std::atomic<uint32_t>& counter, CopyProblems& problems) {
-  ForEachEntry(source, [&](const WIN32_FIND_DATAA& entry) {
+  ForEachEntry(source, [&](const Entry& entry) {
     char sourceChild[MAX_PATH];
     char destinationChild[MAX_PATH];
-    if (!JoinPath(sourceChild, source, entry.cFileName) ||
-        !JoinPath(destinationChild, destination, entry.cFileName)) {
-      problems.filesNotCopied++;  // too long for a path: skipped
+    if (!entry.Named() || !JoinPath(sourceChild, source, entry.name) ||
+        !JoinPath(destinationChild, destination, entry.name)) {
+      problems.filesNotCopied++;  // no exact name, or too long for a path: skipped
       return;
     }
-    if (IsFolder(entry)) {
+    if (entry.IsFolder()) {
       CreateDirectoryA(destinationChild, nullptr);  // an existing folder is reused
+      // A link or a file standing in the destination is not written through:
+      // the folder is entered only while it is held as a real folder.
+      FileHandle held;
+      if (HoldRealFolder(destinationChild, held) != FolderCheck::kRealFolder) {
+        problems.filesNotCopied += CountFiles(sourceChild);
+        return;
+      }
       CopyTree(sourceChild, destinationChild, counter, problems);
-    } else {
-      CopyFileCounted(sourceChild, destinationChild, counter, problems);
+      return;
     }
+    if (StandsAsLink(destinationChild)) {
+      problems.filesNotCopied++;  // a link where the file goes: never written through
+      return;
+    }
+    CopyFileCounted(sourceChild, destinationChild, counter, problems);
   });
 }
 
@@ -114,15 +182,6 @@ uint32_t SetupShell::CopyFileCounted(const char* source, const char* destination
 }
 
 void SetupShell::DeleteTreeContents(const char* folder) {
-  ForEachEntry(folder, [&](const WIN32_FIND_DATAA& entry) {
-    char child[MAX_PATH];
-    if (!JoinPath(child, folder, entry.cFileName)) return;  // too long: left alone
-    if (IsFolder(entry)) {
-      // A junction or folder link is removed itself; its target is never entered.
-      if (!IsLink(entry)) DeleteTreeContents(child);
-      RemoveDirectoryA(child);
-    } else {
-      DeleteFileA(child);
-    }
-  });
+  FileHandle held;
+  if (HoldRealFolder(folder, held) == FolderCheck::kRealFolder) DeleteHeldContents(folder);
 }

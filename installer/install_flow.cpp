@@ -15,6 +15,7 @@
 #include "common/paths.h"
 #include "common/win32_guards.h"
 #include "imaging/skin_layout.h"
+#include "installer/path_guard.h"
 #include "installer/setup_shell.h"
 
 char installFolder[MAX_PATH];
@@ -61,7 +62,10 @@ void CreateConfiguredShortcut(int index) {
   if (from[0] == '\0' || to[0] == '\0') return;
   char programs[MAX_PATH], target[MAX_PATH], link[MAX_PATH], workingFolder[MAX_PATH];
   if (!setupShell->GetProgramsFolder(programs)) return;
-  if (!JoinPath(target, installFolder, from) || !JoinPath(link, programs, to)) return;
+  if (!JoinPath(target, installFolder, from) || !JoinPath(link, programs, to) ||
+      !IsStrictlyInside(link, programs)) {
+    return;
+  }
   std::strcpy(workingFolder, target);
   PathRemoveFileSpecA(workingFolder);
   setupShell->CreateShortcut(target, workingFolder, link, setupStore->ValueOf(descriptionKey));
@@ -83,7 +87,7 @@ void CreateStartMenuEntries() {
 // "InstallDirectory=" and the chosen folder, without a line end.
 void WriteUninstallRecord() {
   char path[MAX_PATH];
-  BuildRecordPath(path);
+  if (!BuildRecordPath(path)) return;
   FileHandle record(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!record) return;
@@ -108,7 +112,15 @@ void Launch() {
     std::strcpy(folder, path);
     PathRemoveFileSpecA(folder);
     ComInit com;
-    ShellExecuteA(nullptr, nullptr, path, nullptr, folder, SW_SHOWNORMAL);
+    // NOASYNC: the program ends right after this, and a launch still being
+    // handed over on another thread would be lost with it.
+    SHELLEXECUTEINFOA launch = {};
+    launch.cbSize = sizeof launch;
+    launch.fMask = SEE_MASK_NOASYNC;
+    launch.lpFile = path;
+    launch.lpDirectory = folder;
+    launch.nShow = SW_SHOWNORMAL;
+    ShellExecuteExA(&launch);
   }
   PostMessageA(mainWindow, WM_DESTROY, 0, 0);
 }
@@ -191,75 +203,14 @@ void CloseWorkerHandles() {
   }
 }
 
-// Upper-cases ASCII letters of a full path, keeping double-byte characters whole.
-bool FullPathFolded(const char* path, char (&full)[MAX_PATH]) {
-  // A bare drive "D:" stands for its root here, never for D:'s current folder.
-  const char root[4] = {path[0], ':', '\\', '\0'};
-  const bool bareDrive = path[0] != '\0' && path[1] == ':' && path[2] == '\0';
-  const DWORD length = GetFullPathNameA(bareDrive ? root : path, MAX_PATH, full, nullptr);
-  if (length == 0 || length >= MAX_PATH) return false;
-  for (char* p = full; *p; ++p) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
-      ++p;
-    } else if (*p >= 'a' && *p <= 'z') {
-      *p = static_cast<char>(*p - 'a' + 'A');
-    }
-  }
-  // No trailing backslash except on a root, so "C:\A\" and "C:\A" compare equal.
-  size_t n = std::strlen(full);
-  if (n > 3 && full[n - 1] == '\\') full[n - 1] = '\0';
-  return true;
-}
-
-// The volume and file index of an existing file or folder: the same for every
-// path that reaches it, whatever drive letter or link the path goes through.
-struct FileIdentity {
-  DWORD volume = 0, high = 0, low = 0;
-  bool operator==(const FileIdentity& o) const {
-    return volume == o.volume && high == o.high && low == o.low;
-  }
-};
-
-bool IdentityOf(const char* path, FileIdentity& identity) {
-  FileHandle handle(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return false;
-  identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-  return true;
-}
-
-// Whether `path` (which need not exist yet) would lie in `folder`: some
-// existing folder on its way up is `folder` itself.
-bool WouldLieInside(const char* path, const char* folder) {
-  if (IsSameOrInside(path, folder)) return true;
-  FileIdentity target;
-  if (!IdentityOf(folder, target)) return false;
-  char walk[MAX_PATH];
-  const DWORD length = GetFullPathNameA(path, MAX_PATH, walk, nullptr);
-  if (length == 0 || length >= MAX_PATH) return false;
-  for (;;) {
-    FileIdentity here;
-    if (IdentityOf(walk, here) && here == target) return true;
-    if (PathIsRootA(walk) || !PathRemoveFileSpecA(walk)) return false;
-  }
-}
-
 }  // namespace
 
 void CreateConfiguredFolder(const char* base, const char* key) {
   const char* value = setupStore->ValueOf(key);
   if (value[0] == '\0') return;
   char path[MAX_PATH];
-  if (JoinPath(path, base, value)) CreateDirectoryA(path, nullptr);
-}
-
-bool IsSameOrInside(const char* inner, const char* outer) {
-  char a[MAX_PATH], b[MAX_PATH];
-  if (!FullPathFolded(inner, a) || !FullPathFolded(outer, b)) return false;
-  const size_t n = std::strlen(b);
-  if (std::strncmp(a, b, n) != 0) return false;
-  return a[n] == '\0' || a[n] == '\\' || (n > 0 && b[n - 1] == '\\');
+  // A value such as "..\Other" would reach out of the folder it belongs to.
+  if (JoinPath(path, base, value) && IsStrictlyInside(path, base)) CreateDirectoryA(path, nullptr);
 }
 
 void InstallCommand() {
@@ -283,13 +234,20 @@ void InstallCommand() {
   }
   CutDriveRootBackslash(installFolder);
 
-  // A destination inside the payload would make the copy walk into its own output.
+  // A destination inside the payload would make the copy walk into its own
+  // output; a payload inside the destination would be emptied with it by the
+  // uninstall (Setup.ini, ui and data with it).
   char plannedDest[MAX_PATH];
   if (sourceFolder[0] != '\0' &&
-      JoinPath(plannedDest, installFolder, setupStore->ValueOf("InstallDest")) &&
-      WouldLieInside(plannedDest, sourceFolder)) {
-    ShowError(kMsgDestinationInsidePayload);
-    return;
+      JoinPath(plannedDest, installFolder, setupStore->ValueOf("InstallDest"))) {
+    if (WouldLieInside(plannedDest, sourceFolder)) {
+      ShowError(kMsgDestinationInsidePayload);
+      return;
+    }
+    if (WouldLieInside(sourceFolder, plannedDest)) {
+      ShowError(kMsgPayloadInsideDestination);
+      return;
+    }
   }
 
   totalBytes = setupShell->ScanTreeSize(sourceFolder);
@@ -309,6 +267,10 @@ void InstallCommand() {
     return;
   }
 
+  // Without the event the progress loop could not wait between ticks.
+  if (!copyDone) copyDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!copyDone) return;
+
   busy = 1;
   {
     std::lock_guard<std::mutex> lock(screenLock);
@@ -321,7 +283,6 @@ void InstallCommand() {
   pixelsPerStep = BarPixelsPerStep(progressBar->width);
   copyProblems.filesNotCopied = 0;
   CloseWorkerHandles();  // those of an earlier install, long ended
-  if (!copyDone) copyDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   ResetEvent(copyDone);
 
   progressThread = CreateThread(nullptr, 0, ProgressThread, nullptr, 0, nullptr);

@@ -25,7 +25,3 @@ void StopInstallWorkers();
 
 // If the value of key is not empty, creates base + "\" + value.
 void CreateConfiguredFolder(const char* base, const char* key);
-
-// Whether `inner` is `outer` itself or lies below it (full paths, ASCII
-// letters compared without case, double-byte characters kept whole).
-bool IsSameOrInside(const char* inner, const char* outer);

@@ -11,36 +11,15 @@
 #include "common/message_box.h"
 #include "common/paths.h"
 #include "installer/install_flow.h"
+#include "installer/path_guard.h"
 #include "installer/setup_shell.h"
-
-namespace {
-
-bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// "D:", "D:\..." or "\\server\share...": never relative to the current folder or drive.
-bool IsAbsoluteFolder(const char* path) {
-  if (IsDriveLetter(path[0]) && path[1] == ':') return path[2] == '\0' || path[2] == '\\';
-  return path[0] == '\\' && path[1] == '\\' && path[2] != '\0';
-}
-
-}  // namespace
-
-bool IsSafeTreeToEmpty(const char* installDirectory, const char* installDest) {
-  if (!IsAbsoluteFolder(installDirectory) || installDest[0] == '\0') return false;
-  char tree[MAX_PATH], full[MAX_PATH];
-  if (!JoinPath(tree, installDirectory, installDest)) return false;
-  const DWORD length = GetFullPathNameA(tree, MAX_PATH, full, nullptr);
-  if (length == 0 || length >= MAX_PATH || PathIsRootA(full)) return false;
-  // An InstallDest such as "." or "..\Other" leads back to or out of the
-  // chosen folder: only a tree strictly below it is emptied.
-  return IsSameOrInside(full, installDirectory) && !IsSameOrInside(installDirectory, full);
-}
 
 void RemoveConfiguredEntry(const char* base, const char* key) {
   const char* value = setupStore->ValueOf(key);
   if (value[0] == '\0') return;
   char path[MAX_PATH];
-  if (!JoinPath(path, base, value)) return;
+  // Only what lies below base: a value such as "..\Other" is never removed.
+  if (!JoinPath(path, base, value) || !IsStrictlyInside(path, base)) return;
   if (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY) {
     RemoveDirectoryA(path);  // only an empty folder goes
   } else {
@@ -70,12 +49,18 @@ void UninstallCommand() {
 
   // A record without a usable folder, or an empty InstallDest, would point
   // the delete at a drive root or at the chosen folder with everything it
-  // held before: the installed files are then left alone, and the user told.
+  // held before; a link at the tree or between it and the recorded folder
+  // would point it somewhere else entirely. The installed files are then left
+  // alone, and the user told. A tree that is simply gone has nothing to delete.
   const char* installDest = setupStore->ValueOf("InstallDest");
-  const bool treeIsSafe = IsSafeTreeToEmpty(installFolder, installDest);
+  char tree[MAX_PATH];
+  bool treeIsSafe = IsSafeTreeToEmpty(installFolder, installDest) &&
+                    JoinPath(tree, installFolder, installDest);
   if (treeIsSafe) {
-    char tree[MAX_PATH];
-    if (JoinPath(tree, installFolder, installDest)) setupShell->DeleteTreeContents(tree);
+    FolderChain chain;  // held, so that none of them can be swapped meanwhile
+    const FolderCheck check = chain.Hold(installFolder, tree);
+    if (check == FolderCheck::kRealFolder) setupShell->DeleteTreeContents(tree);
+    treeIsSafe = check != FolderCheck::kRefused;
   }
   if (IsAbsoluteFolder(installFolder)) {
     for (int i = 4; i >= 0; --i) {
@@ -85,8 +70,7 @@ void UninstallCommand() {
   }
 
   char record[MAX_PATH];
-  BuildRecordPath(record);
-  DeleteFileA(record);
+  if (BuildRecordPath(record)) DeleteFileA(record);
 
   installed = 0;
   busy = 0;

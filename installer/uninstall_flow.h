@@ -8,8 +8,3 @@ void UninstallCommand();
 // If the value of key is not empty: removes base + "\" + value, as an empty
 // folder when it is one, otherwise as a file.
 void RemoveConfiguredEntry(const char* base, const char* key);
-
-// Whether the record's folder and InstallDest name a tree that may be
-// emptied: an absolute folder, and a tree strictly below it (never the
-// folder itself, a root, or a place outside it).
-bool IsSafeTreeToEmpty(const char* installDirectory, const char* installDest);

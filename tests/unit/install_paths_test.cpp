@@ -1,12 +1,10 @@
-// Path rules of the install and uninstall: joining within MAX_PATH, drive
-// roots, a destination inside the payload, and which trees may be emptied.
+// Joining paths within MAX_PATH, drive roots held short, and the record's path.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "app/record_path.h"
 #include "common/paths.h"
-#include "installer/install_flow.h"
-#include "installer/uninstall_flow.h"
 
 namespace {
 
@@ -33,51 +31,27 @@ TEST(Paths, DriveRootLosesItsBackslash) {
   }
 }
 
-TEST(Paths, SameOrInsideComparesWholeFolderNames) {
+TEST(RecordPath, WithoutTheWindowsDirectoryThereIsNoRecordPath) {
   struct Case {
-    const char* inner;
-    const char* outer;
-    bool inside;
+    const char* windows;
+    UINT length;
+    const char* name;
+    const char* expected;  // "" means no path
   };
+  const std::string longName(250, 'n');
   const Case cases[] = {
-      {"C:\\skin\\data", "C:\\skin\\data", true},
-      {"C:\\skin\\data\\", "C:\\skin\\data", true},
-      {"C:\\skin\\data\\App", "C:\\skin\\data", true},
-      {"c:\\SKIN\\Data\\app", "C:\\skin\\data", true},
-      {"C:\\skin\\data2", "C:\\skin\\data", false},
-      {"C:\\skin", "C:\\skin\\data", false},
-      {"C:\\skin\\data\\..\\other", "C:\\skin\\data", false},
-      {"D:\\App", "D:", true},  // "D:" is how a drive root is held
-      {"D:\\", "D:\\", true},
-      {"D:\\App", "D:\\", true},
-  };
-  for (const Case& c : cases) EXPECT_EQ(IsSameOrInside(c.inner, c.outer), c.inside) << c.inner << " in " << c.outer;
-}
-
-TEST(UninstallGuard, OnlyAnAbsoluteFolderWithADestinationBelowItIsEmptied) {
-  struct Case {
-    const char* installDirectory;
-    const char* installDest;
-    bool safe;
-  };
-  const Case cases[] = {
-      {"C:\\Games", "App", true},
-      {"D:", "App", true},
-      {"C:\\Games", "App\\Data", true},
-      {"", "App", false},             // no folder recorded: would be the current drive's root
-      {"Games", "App", false},        // relative
-      {"\\Games", "App", false},      // relative to the current drive
-      {"C:\\Games", "", false},       // the chosen folder itself, with whatever it held
-      {"D:", "", false},              // a bare drive root
-      {"C:\\Games", ".", false},
-      {"C:\\Games", "..", false},
-      {"C:\\Games", "..\\..", false}, // climbs to the root
-      {"C:\\Games", "App\\..\\..\\Other", false},  // outside the chosen folder
-      {"C:\\Games", "App\\..\\Other", true},
+      {"C:\\windows", 10, "Setup.ini", "C:\\windows\\Setup.ini"},
+      {"", 0, "Setup.ini", ""},                // GetWindowsDirectoryA failed
+      {"C:\\windows", MAX_PATH + 20, "Setup.ini", ""},  // it did not fit
+      {"C:\\windows", 10, "", ""},             // no record name
+      {"C:\\windows", 10, longName.c_str(), ""},
+      {"C:\\windows", 10, "..\\boot.ini", ""},  // outside the Windows directory
+      {"C:\\windows", 10, ".", ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(IsSafeTreeToEmpty(c.installDirectory, c.installDest), c.safe)
-        << "'" << c.installDirectory << "' + '" << c.installDest << "'";
+    char path[MAX_PATH] = "stale";
+    EXPECT_EQ(RecordPathIn(c.windows, c.length, c.name, path), c.expected[0] != '\0') << c.length;
+    EXPECT_STREQ(path, c.expected);
   }
 }
 

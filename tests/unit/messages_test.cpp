@@ -36,6 +36,8 @@ TEST(Messages, TextsAreTheJapaneseSentencesInShiftJis) {
        L"Setup.ini ファイルが異常です。インストール先フォルダが作られていません。"},
       {kMsgDestinationInsidePayload,
        L"インストール先フォルダがインストールするデータの中にあります。インストールを中止しました。"},
+      {kMsgPayloadInsideDestination,
+       L"インストールするデータがインストール先フォルダの中にあります。インストールを中止しました。"},
       {kMsgFilesNotCopied,
        L"一部のファイルをコピーできませんでした。\nコピーできなかったファイルはインストールされていません。"},
       {kMsgConfirmUninstall, L"アンインストールを開始します。よろしいですか？"},

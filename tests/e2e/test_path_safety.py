@@ -1,0 +1,228 @@
+#!/usr/bin/env python3
+"""Paths that would trick the installer into writing or deleting elsewhere:
+double-byte names whose second byte is a backslash, links put in place of
+the installed tree or one of its folders, names whose code-page form leaves
+the tree, links waiting in the destination, and a payload inside the
+destination. Canary files stand where a wrong path would reach: every one
+must survive, and what the install made must still go."""
+
+import unittest
+
+from harness import wait_for
+from skin_run import Machine, Screen, answer_box, confirm_chooser, skin_run
+from test_install import APP_KEYS, PAYLOAD, app_skin, files_below
+from test_uninstall import DONE, UNSAFE, canary, earlier_install, install, uninstall
+from skins import INSTALL
+
+NOT_COPIED = ("一部のファイルをコピーできませんでした。\n"
+              "コピーできなかったファイルはインストールされていません。")
+PAYLOAD_INSIDE = ("インストールするデータがインストール先フォルダの中にあります。"
+                  "インストールを中止しました。")
+KEPT = b"must survive"
+
+
+def assert_survived(test, paths):
+    for path in paths:
+        test.assertEqual(path.read_bytes(), KEPT, path)
+
+
+def assert_uninstalled_the_rest(test, machine):
+    """What the install made outside the tree still goes."""
+    test.assertFalse((machine.desktop / "Saves").exists())
+    test.assertFalse((machine.programs / "TestApp").exists())
+    test.assertFalse(machine.record.exists())
+
+
+class DoubleByteNames(unittest.TestCase):
+    """機能 ends in 94 5C, ソ in 83 5C: the 5C is no backslash."""
+
+    def uninstall_recorded(self, directory, install_dest, dest_files, canaries,
+                           then=lambda machine: None):
+        with skin_run(self._testMethodName, app_skin(), start=False, InstallDest=install_dest) as run:
+            machine = Machine(run)
+            earlier_install(run, machine, machine.desktop_windows_path + "\\" + directory, dest_files)
+            planted = [canary(machine.desktop / path) for path in canaries]
+            run.start()
+            texts = uninstall(run, Screen(run))
+            assert_survived(self, planted)
+            self.assertFalse(machine.record.exists())
+            then(machine)
+            return texts
+
+    def test_a_tree_beside_the_recorded_folder_is_not_emptied(self):
+        # 機能 + ..\機能テスト\data is 機能テスト\data: outside 機能, although its
+        # bytes start with those of 機能 and continue with a 5C.
+        texts = self.uninstall_recorded("機能", "..\\機能テスト\\data", (),
+                                           ["機能テスト/data/keep.txt", "機能テスト/keep.txt"])
+        self.assertEqual(texts, [UNSAFE, DONE])
+
+    def test_a_tree_below_a_folder_ending_in_5c_is_emptied_and_its_sibling_kept(self):
+        def emptied(machine):
+            self.assertEqual(list((machine.desktop / "ソ" / "表").iterdir()), [], "the tree is emptied")
+        texts = self.uninstall_recorded(
+            "ソ", "表", ["ソ/表/app.txt", "ソ/表/sub/more.txt"],
+            ["ソフト/keep.txt", "表示/keep.txt", "ソ/keep.txt"], then=emptied)
+        self.assertEqual(texts, [DONE])
+
+
+class LinksAtOrAboveTheTree(unittest.TestCase):
+    """After the install, the tree or a folder above it is swapped for a
+    symbolic link to other files (Wine shows a Unix link to a folder as a
+    folder with the reparse-point bit)."""
+
+    def swap_and_uninstall(self, swapped):
+        with skin_run(self._testMethodName, app_skin(), **APP_KEYS) as run:
+            machine, screen = Machine(run), Screen(run)
+            install(run, screen, machine)
+            folder = machine.desktop / swapped
+            elsewhere = run.scratch / "outside" / swapped
+            elsewhere.parent.mkdir(parents=True, exist_ok=True)
+            folder.rename(elsewhere)
+            planted = [canary(p) for p in elsewhere.rglob("*") if p.is_file()]
+            planted.append(canary(elsewhere / "keep.txt"))
+            folder.symlink_to(elsewhere)
+            self.assertEqual(uninstall(run, screen), [UNSAFE, DONE])
+            assert_survived(self, planted)
+            assert_uninstalled_the_rest(self, machine)
+
+    def test_the_tree_replaced_by_a_link_is_left_alone(self):
+        self.swap_and_uninstall("Games/MyApp")
+
+    def test_a_folder_above_the_tree_replaced_by_a_link_is_left_alone(self):
+        self.swap_and_uninstall("Games")
+
+
+    def test_a_chosen_folder_that_is_itself_a_link_is_emptied_through_it(self):
+        # The user chose a folder that leads elsewhere (a link, a mount point):
+        # the install went through it, so the uninstall does too.
+        with skin_run(self._testMethodName, app_skin(), start=False, InstallDest="MyApp") as run:
+            machine = Machine(run)
+            elsewhere = run.scratch / "outside" / "Chosen"
+            (elsewhere / "MyApp" / "sub").mkdir(parents=True)
+            (elsewhere / "MyApp" / "sub" / "app.txt").write_bytes(b"installed")
+            kept = canary(elsewhere / "keep.txt")
+            (machine.desktop / "Chosen").symlink_to(elsewhere)
+            earlier_install(run, machine, machine.desktop_windows_path + "\\Chosen", ())
+            run.start()
+            self.assertEqual(uninstall(run, Screen(run)), [DONE])
+            self.assertEqual(list((elsewhere / "MyApp").iterdir()), [], "the tree is emptied")
+            assert_survived(self, [kept])
+
+
+class NamesWithoutAnExactCodePageForm(unittest.TestCase):
+    """In code page 932 "¥" (U+00A5) has the best-fit form 5C: "..¥..¥Victim"
+    read by the ANSI functions is "..\\..\\Victim"."""
+
+    def test_the_uninstall_leaves_a_yen_named_folder_and_reaches_nothing_outside(self):
+        with skin_run(self._testMethodName, app_skin(), **APP_KEYS) as run:
+            machine, screen = Machine(run), Screen(run)
+            install(run, screen, machine)
+            tree = machine.desktop / "Games" / "MyApp"
+            # From the tree, ..\..\Victim is Desktop\Victim.
+            victims = [canary(machine.desktop / "Victim" / "keep.txt"),
+                       canary(machine.desktop / "Victim" / "inner.txt")]
+            yen = canary(tree / "..¥..¥Victim" / "inner.txt")
+            self.assertEqual(uninstall(run, screen), [DONE])
+            assert_survived(self, victims + [yen])
+            self.assertEqual(files_below(tree), ["..¥..¥Victim", "..¥..¥Victim/inner.txt"],
+                             "the rest of the tree is gone; the folder holding the name stays")
+            assert_uninstalled_the_rest(self, machine)
+
+    def test_the_install_copies_no_yen_named_entry_and_writes_nothing_outside(self):
+        skin = app_skin()
+        skin.overrides["data/..¥..¥Victim/inner.txt"] = b"payload"
+        skin.overrides["data/a¥b.txt"] = b"payload"
+        with skin_run(self._testMethodName, skin, **APP_KEYS) as run:
+            machine = Machine(run)
+            screen = Screen(run)
+            screen.wait_pixel(25, 255, INSTALL)
+            screen.click(30, 260)
+            confirm_chooser(run)
+            box = answer_box(run)
+            self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
+            wait_for(machine.record.exists, 20, what="the uninstall record")
+            self.assertFalse((machine.desktop / "Victim").exists(), "nothing outside the tree")
+            tree = machine.desktop / "Games" / "MyApp"
+            self.assertEqual((tree / "readme.txt").read_bytes(), PAYLOAD["data/readme.txt"])
+            self.assertFalse([p for p in tree.rglob("*") if "¥" in p.name or "\\" in p.name])
+
+
+class LinksWaitingInTheDestination(unittest.TestCase):
+
+    def test_the_install_does_not_write_through_a_folder_link_in_the_destination(self):
+        # (A link to a file cannot be shown here: Wine gives it the attributes
+        # of the file it points to, with no reparse-point bit.)
+        with skin_run(self._testMethodName, app_skin(), start=False, **APP_KEYS) as run:
+            machine = Machine(run)
+            tree = machine.desktop / "Games" / "MyApp"
+            tree.mkdir(parents=True)
+            outside = run.scratch / "outside"
+            planted = [canary(outside / "bin" / "tool.bin")]
+            (tree / "bin").symlink_to(outside / "bin")
+            run.start()
+            screen = Screen(run)
+            screen.wait_pixel(25, 255, INSTALL)
+            screen.click(30, 260)
+            confirm_chooser(run)
+            box = answer_box(run)
+            self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
+            wait_for(machine.record.exists, 20, what="the uninstall record")
+            assert_survived(self, planted)
+            self.assertEqual(sorted(p.name for p in outside.rglob("*")), ["bin", "tool.bin"],
+                             "nothing new outside")
+            for name in ("exact.bin", "readme.txt"):
+                self.assertEqual((tree / name).read_bytes(), PAYLOAD["data/" + name],
+                                 "the rest is installed")
+
+
+class NamesReachingOutOfTheirFolders(unittest.TestCase):
+
+    def test_setup_ini_names_that_climb_out_are_neither_made_nor_removed(self):
+        keys = dict(APP_KEYS, CreateDirectory2="..\\Escaped",
+                    CreateStartmenuDirectory1="..\\Escaped",
+                    CreateShortcutTo1="..\\Escaped.lnk")
+        with skin_run(self._testMethodName, app_skin(), **keys) as run:
+            machine, screen = Machine(run), Screen(run)
+            start_menu = machine.programs.parent
+            install(run, screen, machine)
+            self.assertFalse((machine.profile / "Escaped").exists())
+            self.assertFalse((start_menu / "Escaped").exists())
+            self.assertFalse((start_menu / "Escaped.lnk").exists())
+            # Files where the uninstall would remove those names.
+            planted = [canary(machine.profile / "Escaped"), canary(start_menu / "Escaped"),
+                       canary(start_menu / "Escaped.lnk")]
+            self.assertEqual(uninstall(run, screen), [DONE])
+            assert_survived(self, planted)
+            self.assertFalse((machine.desktop / "Games").exists(), "the install itself goes")
+            self.assertFalse((machine.programs / "TestApp").exists())
+
+
+class PayloadInsideTheDestination(unittest.TestCase):
+
+    def test_installing_the_setup_folder_into_itself_is_refused(self):
+        # The skin folder lies on the Desktop as skin\skin, so Desktop + "skin"
+        # holds data\ (reached through another drive letter than the program's own).
+        keys = dict(APP_KEYS, CreateDirectory0="", CreateDirectory1="", CreateDirectory2="",
+                    InstallDest="skin")
+        with skin_run(self._testMethodName, app_skin(), start=False, **keys) as run:
+            machine = Machine(run)
+            y_drive = run.prefix / "dosdevices" / "y:"
+            y_drive.unlink()
+            (machine.desktop / "skin").mkdir()
+            run.skin.rename(machine.desktop / "skin" / "skin")
+            run.skin = machine.desktop / "skin" / "skin"
+            y_drive.symlink_to(machine.desktop / "skin")
+            before = files_below(machine.desktop)
+            run.start()
+            screen = Screen(run)
+            screen.wait_pixel(25, 255, INSTALL)
+            screen.click(30, 260)
+            confirm_chooser(run)
+            box = answer_box(run)
+            self.assertEqual((box.caption, box.text), ("Error", PAYLOAD_INSIDE))
+            self.assertEqual(files_below(machine.desktop), before, "nothing was copied")
+            self.assertFalse(machine.record.exists())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
