@@ -17,12 +17,7 @@ SetupShell* setupShell = nullptr;
 TitleBar titleBar = {0, 0, 0, 0};
 
 std::atomic<uint8_t> screenReady{0};
-std::atomic<uint8_t> busy{0};
-std::atomic<uint8_t> installed{0};
 
 std::mutex screenLock;
-
-HANDLE copyThread = nullptr;
-HANDLE progressThread = nullptr;
 
 const char kWindowClassName[] = "Develop by Vantorel.";

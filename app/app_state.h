@@ -1,6 +1,7 @@
 // The application state: the process-wide objects through which start-up, the
-// window procedure and the install and uninstall flows meet. Start-up and the
-// skin set-up fill it; the shutdown sequence releases each object exactly once.
+// skin and the window procedure meet. Start-up and the skin set-up fill it; the
+// objects are released exactly once, after the message loop has ended. The
+// install reaches what it needs of it through installHost (installer/install_host.h).
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 
 #include "app/setup_ini.h"
 #include "imaging/surface.h"
+#include "installer/install_host.h"
 
 class SetupShell;
 
@@ -34,17 +36,14 @@ extern Surface* progressBar;
 extern SetupShell* setupShell;
 extern TitleBar titleBar;
 
-// Flags shared with the install worker threads.
+// The first screen is composed and nothing has been released: painting may use it.
 extern std::atomic<uint8_t> screenReady;
-extern std::atomic<uint8_t> busy;
-extern std::atomic<uint8_t> installed;
+// busy, installed, copyThread and progressThread are shared with the install:
+// installer/install_host.h.
 
 // Held while screenSurface is recomposed or drawn: the install's progress
 // thread recomposes it while the window may paint from it.
 extern std::mutex screenLock;
-
-extern HANDLE copyThread;
-extern HANDLE progressThread;
 
 // Window class of the main window.
 extern const char kWindowClassName[];

@@ -6,8 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <utility>
 
 // A stream of bytes for the loader: Next() gives 0..255, or -1 at the end
 // (and -1 again on every later call).
@@ -15,26 +13,6 @@ class ByteSource {
  public:
   virtual ~ByteSource() = default;
   virtual int Next() = 0;
-};
-
-// Bytes held in memory (the caller keeps them alive), or a copy of a text.
-class MemoryByteSource : public ByteSource {
- public:
-  MemoryByteSource(const void* data, size_t size)
-      : data_(static_cast<const unsigned char*>(data)), size_(size) {}
-  explicit MemoryByteSource(std::string text)
-      : text_(std::move(text)),
-        data_(reinterpret_cast<const unsigned char*>(text_.data())),
-        size_(text_.size()) {}
-  MemoryByteSource(const MemoryByteSource&) = delete;
-  MemoryByteSource& operator=(const MemoryByteSource&) = delete;
-  int Next() override { return next_ < size_ ? data_[next_++] : -1; }
-
- private:
-  std::string text_;
-  const unsigned char* data_;
-  size_t size_;
-  size_t next_ = 0;
 };
 
 class SetupIni {

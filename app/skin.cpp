@@ -1,19 +1,21 @@
 #include "app/skin.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "app/app_state.h"
-#include "app/record_path.h"
-#include "app/window_proc.h"
+#include "app/shutdown.h"
 #include "common/win32_guards.h"
 #include "imaging/skin_layout.h"
 #include "imaging/window_region.h"
+#include "installer/install_host.h"
+#include "installer/record_path.h"
 #include "installer/setup_shell.h"
 
 namespace {
 
 // Null when the window was closed while a message about the picture was up:
-// the shutdown sequence has then released the state, and set-up stops.
+// the program is then shutting down, and set-up stops.
 Surface* LoadPicture(const char* name) {
   auto* surface = new Surface(mainWindow, kBlankPictureWidth, kBlankPictureHeight);
   char buffer[MAX_PATH] = {};
@@ -49,7 +51,7 @@ void Place(Surface* surface, const SkinPictureSlot& slot) {
 // An uninstall record in the Windows directory means the program is installed.
 void ReadInstalledState() {
   char path[MAX_PATH];
-  if (!BuildRecordPath(path)) {
+  if (!BuildRecordPath(setupStore->ValueOf("UninstallIni"), path)) {
     installed = 0;
     return;
   }
@@ -66,6 +68,63 @@ void ReadInstalledState() {
   recordStore->Load();  // whatever it holds is used as read
 }
 
+// ----- What the install and uninstall reach of the application -------------
+
+// Under Wine, drawing that a thread without a message loop does reaches the
+// screen only when some thread of the process next looks at its queue; an
+// install worker that draws does so itself. On Windows the call returns at
+// once with nothing. The window's own thread is left alone: looking at its
+// queue there could run a sent message in the middle of a command.
+void ShowDrawingNow() {
+  if (GetWindowThreadProcessId(mainWindow, nullptr) == GetCurrentThreadId()) return;
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+// Draws the left `width` pixels of the progress bar straight onto the window.
+void DrawBar(int32_t width) {
+  BitBlt(windowDC, progressBar->left, progressBar->top, width, progressBar->height,
+         progressBar->dc, 0, 0, SRCCOPY);
+  ShowDrawingNow();
+}
+
+void ShowBareBase() {
+  {
+    std::lock_guard<std::mutex> lock(screenLock);
+    screenSurface->CopyFrom(*baseSurface);
+    screenSurface->BlitToWindow();
+  }
+  ShowDrawingNow();
+}
+
+void ComposeAndShowScreen() {
+  ComposeScreen();
+  ShowDrawingNow();
+}
+
+void ReloadRecord() {
+  auto* store = new SetupIni();
+  BuildRecordPath(setupStore->ValueOf("UninstallIni"), store->path);
+  store->Load();
+  SetupIni* old = recordStore;
+  recordStore = store;
+  delete old;  // nobody reads it while the install is busy
+}
+
+void ConnectInstaller() {
+  installHost.window = mainWindow;
+  installHost.shell = setupShell;
+  installHost.setting = [](const char* key) { return setupStore->ValueOf(key); };
+  installHost.numberSetting = [](const char* key) { return setupStore->NumberOf(key); };
+  installHost.recordedFolder = [] { return recordStore ? recordStore->ValueOf("InstallDirectory") : ""; };
+  installHost.reloadRecord = ReloadRecord;
+  installHost.barWidth = [] { return progressBar->width; };
+  installHost.drawBar = DrawBar;
+  installHost.showBareBase = ShowBareBase;
+  installHost.composeScreen = ComposeAndShowScreen;
+  installHost.shutdownHasRun = ShutdownHasRun;
+}
+
 }  // namespace
 
 void SetUpSkin() {
@@ -74,6 +133,7 @@ void SetUpSkin() {
   progressThread = nullptr;
 
   setupShell = new SetupShell(mainWindow);
+  ConnectInstaller();
   ReadInstalledState();
 
   // The base picture is its own mask: its pure-black pixels are cut away.

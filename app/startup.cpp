@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "app/app_state.h"
-#include "app/messages.h"
+#include "common/messages.h"
 #include "app/skin.h"
+#include "app/shutdown.h"
 #include "app/window_proc.h"
 #include "common/message_box.h"
 #include "imaging/skin_layout.h"
@@ -100,5 +101,9 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand) {
   windowDC = GetDC(mainWindow);
 
   SetUpSkin();
-  return RunMessageLoop();
+  const int exitCode = RunMessageLoop();
+  // Only now, with no window procedure, command or modal loop left on the
+  // stack, is the application state released.
+  ReleaseApplicationState();
+  return exitCode;
 }

@@ -1,22 +1,12 @@
 #include "app/window_proc.h"
 
-#include <atomic>
-
 #include "app/app_state.h"
+#include "app/shutdown.h"
 #include "imaging/skin_layout.h"
 #include "installer/install_flow.h"
-#include "installer/setup_shell.h"
 #include "installer/uninstall_flow.h"
 
 namespace {
-
-std::atomic<bool> shutDown{false};
-
-template <typename T>
-void Release(T*& object) {
-  delete object;
-  object = nullptr;
-}
 
 // Mouse coordinates travel in lParam as two unsigned 16-bit halves.
 int32_t MouseX(LPARAM lParam) { return static_cast<int32_t>(LOWORD(lParam)); }
@@ -104,29 +94,6 @@ void HandleClick(int32_t x, int32_t y) {
 
 }  // namespace
 
-bool ShutdownHasRun() { return shutDown.load(); }
-
-void RunShutdownSequence() {
-  if (shutDown.exchange(true)) return;
-  screenReady = 0;  // nothing paints from the Surfaces any more
-
-  StopInstallWorkers();
-
-  if (installed == 1 && recordStore) Release(recordStore);
-  Release(progressBar);
-  Release(exitHover);
-  Release(exitButton);
-  Release(uninstallHover);
-  Release(uninstallButton);
-  Release(installHover);
-  Release(installButton);
-  Release(baseSurface);
-  Release(screenSurface);
-  Release(setupStore);
-  Release(setupShell);
-  PostQuitMessage(0);
-}
-
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DESTROY:
@@ -140,18 +107,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_SYSKEYDOWN:
       // Consumed, so that the system never turns Alt+F4 into a close of its own.
-      if (wParam == VK_F4 && busy != 1 && !shutDown) PostMessageA(window, WM_DESTROY, 0, 0);
+      if (wParam == VK_F4 && busy != 1 && !ShutdownHasRun()) PostMessageA(window, WM_DESTROY, 0, 0);
       return 0;
     case WM_MOUSEMOVE:
-      if (!shutDown && screenReady == 1) UpdateHover(MouseX(lParam), MouseY(lParam));
+      if (!ShutdownHasRun() && screenReady == 1) UpdateHover(MouseX(lParam), MouseY(lParam));
       return 0;
     case WM_LBUTTONDOWN:
-      if (!shutDown && IsInTitleBar(MouseX(lParam), MouseY(lParam))) {
+      if (!ShutdownHasRun() && IsInTitleBar(MouseX(lParam), MouseY(lParam))) {
         SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
       }
       return 0;
     case WM_LBUTTONUP:
-      if (!shutDown && screenReady == 1) HandleClick(MouseX(lParam), MouseY(lParam));
+      if (!ShutdownHasRun() && screenReady == 1) HandleClick(MouseX(lParam), MouseY(lParam));
       return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/memory_byte_source.h"
 #include "app/setup_ini.h"
 #include "imaging/black_runs.h"
 #include "imaging/pixel_layout.h"

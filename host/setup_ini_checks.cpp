@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/memory_byte_source.h"
 #include "app/setup_ini.h"
 #include "contract_checks.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
+#include "common/messages.h"
 #include "common/message_box.h"
 #include "common/win32_guards.h"
 #include "imaging/picture_decoders.h"

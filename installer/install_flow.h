@@ -19,9 +19,11 @@ extern int32_t pixelsPerStep;
 
 void InstallCommand();
 
-// For the shutdown sequence: waits for both workers to end, answering any
-// question a worker has open so that the wait cannot hang.
-void StopInstallWorkers();
+// For the shutdown sequence: from now on the workers ask nothing, report
+// nothing and launch nothing; they only finish their work.
+void RequestInstallStop();
+// Closes the handles of the workers (after they have ended) and clears them.
+void CloseWorkerHandles();
 
 // If the value of key is not empty, creates base + "\" + value.
 void CreateConfiguredFolder(const char* base, const char* key);

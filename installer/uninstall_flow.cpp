@@ -4,18 +4,17 @@
 
 #include <cstring>
 
-#include "app/app_state.h"
-#include "app/messages.h"
-#include "app/record_path.h"
-#include "app/window_proc.h"
 #include "common/message_box.h"
+#include "common/messages.h"
 #include "common/paths.h"
 #include "installer/install_flow.h"
+#include "installer/install_host.h"
 #include "installer/path_guard.h"
+#include "installer/record_path.h"
 #include "installer/setup_shell.h"
 
 void RemoveConfiguredEntry(const char* base, const char* key) {
-  const char* value = setupStore->ValueOf(key);
+  const char* value = installHost.setting(key);
   if (value[0] == '\0') return;
   char path[MAX_PATH];
   // Only what lies below base: a value such as "..\Other" is never removed.
@@ -28,14 +27,14 @@ void RemoveConfiguredEntry(const char* base, const char* key) {
 }
 
 void UninstallCommand() {
-  const int answer = ShowMessage(mainWindow, kMsgConfirmUninstall, kCaptionInformation, MB_YESNO);
-  if (answer != IDYES || ShutdownHasRun()) return;
+  const int answer = ShowMessage(installHost.window, kMsgConfirmUninstall, kCaptionInformation, MB_YESNO);
+  if (answer != IDYES || installHost.shutdownHasRun()) return;
   busy = 1;
-  lstrcpynA(installFolder, recordStore ? recordStore->ValueOf("InstallDirectory") : "", MAX_PATH);
+  lstrcpynA(installFolder, installHost.recordedFolder(), MAX_PATH);
 
   char key[40];
   char programs[MAX_PATH];
-  if (setupShell->GetProgramsFolder(programs)) {
+  if (installHost.shell->GetProgramsFolder(programs)) {
     for (int i = 0; i <= 4; ++i) {
       wsprintfA(key, "CreateShortcutTo%d", i);
       RemoveConfiguredEntry(programs, key);
@@ -52,14 +51,14 @@ void UninstallCommand() {
   // held before; a link at the tree or between it and the recorded folder
   // would point it somewhere else entirely. The installed files are then left
   // alone, and the user told. A tree that is simply gone has nothing to delete.
-  const char* installDest = setupStore->ValueOf("InstallDest");
+  const char* installDest = installHost.setting("InstallDest");
   char tree[MAX_PATH];
   bool treeIsSafe = IsSafeTreeToEmpty(installFolder, installDest) &&
                     JoinPath(tree, installFolder, installDest);
   if (treeIsSafe) {
     FolderChain chain;  // held, so that none of them can be swapped meanwhile
     const FolderCheck check = chain.Hold(installFolder, tree);
-    if (check == FolderCheck::kRealFolder) setupShell->DeleteTreeContents(tree);
+    if (check == FolderCheck::kRealFolder) installHost.shell->DeleteTreeContents(tree);
     treeIsSafe = check != FolderCheck::kRefused;
   }
   if (IsAbsoluteFolder(installFolder)) {
@@ -70,10 +69,10 @@ void UninstallCommand() {
   }
 
   char record[MAX_PATH];
-  if (BuildRecordPath(record)) DeleteFileA(record);
+  if (BuildRecordPath(installHost.setting("UninstallIni"), record)) DeleteFileA(record);
 
   installed = 0;
   busy = 0;
-  if (!treeIsSafe) ShowMessage(mainWindow, kMsgInstallFolderUnsafe, kCaptionInformation, MB_OK);
-  ShowMessage(mainWindow, kMsgUninstallDone, kCaptionInformation, MB_OK);
+  if (!treeIsSafe) ShowMessage(installHost.window, kMsgInstallFolderUnsafe, kCaptionInformation, MB_OK);
+  ShowMessage(installHost.window, kMsgUninstallDone, kCaptionInformation, MB_OK);
 }

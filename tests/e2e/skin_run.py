@@ -4,7 +4,7 @@ program on a skin, find its window, and wait for screen pixels."""
 from typing import Tuple
 
 from harness import SetupRun, wait_for
-from skins import Skin, ini_bytes, standard_skin
+from skins import INSTALL, Skin, ini_bytes, standard_skin
 
 MAIN_CLASS = "Develop by Vantorel."
 CAPTION = "テスト用インストーラ"
@@ -87,6 +87,26 @@ class Machine:
         self.desktop_windows_path = "C:\\users\\" + self.profile.name + "\\Desktop"
         self.programs_windows_path = ("C:\\users\\" + self.profile.name + "\\AppData\\Roaming"
                                       "\\Microsoft\\Windows\\Start Menu\\Programs")
+
+
+def move_skin_to_desktop(run: SetupRun, machine: "Machine"):
+    """Before the start: the skin folder moves to Desktop\\skin\\skin, and
+    drive Y: (where the program starts) now leads to Desktop\\skin."""
+    y_drive = run.prefix / "dosdevices" / "y:"
+    y_drive.unlink()
+    (machine.desktop / "skin").mkdir()
+    run.skin.rename(machine.desktop / "skin" / "skin")
+    run.skin = machine.desktop / "skin" / "skin"
+    y_drive.symlink_to(machine.desktop / "skin")
+
+
+def press_install_and_confirm(run: SetupRun):
+    """Presses Install on the first screen and confirms the chooser's Desktop."""
+    screen = Screen(run)
+    screen.wait_pixel(25, 255, INSTALL)
+    screen.click(30, 260)
+    confirm_chooser(run)
+    return screen
 
 
 def confirm_chooser(run: SetupRun, timeout: float = 20):

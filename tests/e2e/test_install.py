@@ -8,7 +8,7 @@ import unittest
 
 from harness import SetupRun, wait_for
 from skin_run import (CAPTION, CHOOSER_TITLE, Machine, Screen, answer_box, confirm_chooser,
-                      skin_run)
+                      move_skin_to_desktop, skin_run)
 from skins import (BAR, INSTALL, INSTALL_H, UNINSTALL_H, Picture, ini_bytes, solid,
                    standard_skin)
 
@@ -170,12 +170,7 @@ class Install(unittest.TestCase):
                     InstallDest="skin\\skin\\data\\inner")
         with skin_run(self._testMethodName, app_skin(), start=False, **keys) as run:
             machine = Machine(run)
-            y_drive = run.prefix / "dosdevices" / "y:"
-            y_drive.unlink()
-            (machine.desktop / "skin").mkdir()
-            run.skin.rename(machine.desktop / "skin" / "skin")
-            run.skin = machine.desktop / "skin" / "skin"
-            y_drive.symlink_to(machine.desktop / "skin")
+            move_skin_to_desktop(run, machine)
             run.start()
             self.start_install(run)
             confirm_chooser(run)

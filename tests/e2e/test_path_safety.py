@@ -9,10 +9,10 @@ must survive, and what the install made must still go."""
 import unittest
 
 from harness import wait_for
-from skin_run import Machine, Screen, answer_box, confirm_chooser, skin_run
+from skin_run import (Machine, Screen, answer_box, move_skin_to_desktop, press_install_and_confirm,
+                      skin_run)
 from test_install import APP_KEYS, PAYLOAD, app_skin, files_below
 from test_uninstall import DONE, UNSAFE, canary, earlier_install, install, uninstall
-from skins import INSTALL
 
 NOT_COPIED = ("一部のファイルをコピーできませんでした。\n"
               "コピーできなかったファイルはインストールされていません。")
@@ -134,10 +134,7 @@ class NamesWithoutAnExactCodePageForm(unittest.TestCase):
         skin.overrides["data/a¥b.txt"] = b"payload"
         with skin_run(self._testMethodName, skin, **APP_KEYS) as run:
             machine = Machine(run)
-            screen = Screen(run)
-            screen.wait_pixel(25, 255, INSTALL)
-            screen.click(30, 260)
-            confirm_chooser(run)
+            press_install_and_confirm(run)
             box = answer_box(run)
             self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
             wait_for(machine.record.exists, 20, what="the uninstall record")
@@ -160,10 +157,7 @@ class LinksWaitingInTheDestination(unittest.TestCase):
             planted = [canary(outside / "bin" / "tool.bin")]
             (tree / "bin").symlink_to(outside / "bin")
             run.start()
-            screen = Screen(run)
-            screen.wait_pixel(25, 255, INSTALL)
-            screen.click(30, 260)
-            confirm_chooser(run)
+            press_install_and_confirm(run)
             box = answer_box(run)
             self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
             wait_for(machine.record.exists, 20, what="the uninstall record")
@@ -206,18 +200,10 @@ class PayloadInsideTheDestination(unittest.TestCase):
                     InstallDest="skin")
         with skin_run(self._testMethodName, app_skin(), start=False, **keys) as run:
             machine = Machine(run)
-            y_drive = run.prefix / "dosdevices" / "y:"
-            y_drive.unlink()
-            (machine.desktop / "skin").mkdir()
-            run.skin.rename(machine.desktop / "skin" / "skin")
-            run.skin = machine.desktop / "skin" / "skin"
-            y_drive.symlink_to(machine.desktop / "skin")
+            move_skin_to_desktop(run, machine)
             before = files_below(machine.desktop)
             run.start()
-            screen = Screen(run)
-            screen.wait_pixel(25, 255, INSTALL)
-            screen.click(30, 260)
-            confirm_chooser(run)
+            press_install_and_confirm(run)
             box = answer_box(run)
             self.assertEqual((box.caption, box.text), ("Error", PAYLOAD_INSIDE))
             self.assertEqual(files_below(machine.desktop), before, "nothing was copied")

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/messages.h"
+#include "common/messages.h"
 #include "imaging/surface.h"
 #include "tests/unit/message_capture.h"
 #include "tests/unit/picture_files.h"

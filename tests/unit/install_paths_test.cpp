@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/record_path.h"
+#include "installer/record_path.h"
 #include "common/paths.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The message texts reach MessageBoxA as exact Shift-JIS bytes.
-#include "app/messages.h"
+#include "common/messages.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,4 +1,5 @@
 // SetupIni: the reading rules of Setup.ini and of the uninstall record.
+#include "app/memory_byte_source.h"
 #include "app/setup_ini.h"
 
 #include <gtest/gtest.h>

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/memory_byte_source.h"
 #include "app/setup_ini.h"
 #include "imaging/picture_decoders.h"
 #include "tests/unit/picture_files.h"

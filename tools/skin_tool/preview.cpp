@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/memory_byte_source.h"
 #include "app/setup_ini.h"
 #include "imaging/screen_pixels.h"
 #include "tools/skin_tool/skin_pictures.h"

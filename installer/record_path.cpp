@@ -1,6 +1,5 @@
-#include "app/record_path.h"
+#include "installer/record_path.h"
 
-#include "app/app_state.h"
 #include "common/paths.h"
 #include "installer/path_guard.h"
 
@@ -19,8 +18,8 @@ bool RecordPathIn(const char* windows, UINT length, const char* name, char (&pat
   return true;
 }
 
-bool BuildRecordPath(char (&path)[MAX_PATH]) {
+bool BuildRecordPath(const char* name, char (&path)[MAX_PATH]) {
   char windows[MAX_PATH] = {};
   const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
-  return RecordPathIn(windows, length, setupStore->ValueOf("UninstallIni"), path);
+  return RecordPathIn(windows, length, name, path);
 }
