@@ -17,5 +17,7 @@ bool JoinPath(char (&path)[MAX_PATH], const char* base, const char* name) {
 }
 
 void CutDriveRootBackslash(char* path) {
-  if (path[0] != '\0' && path[1] != '\0' && path[2] != '\0' && path[3] == '\0') path[2] = '\0';
+  // Only "X:\": a three-byte path of another form may end in a double-byte
+  // character whose second byte is 5C.
+  if (path[0] != '\0' && path[1] == ':' && path[2] == '\\' && path[3] == '\0') path[2] = '\0';
 }

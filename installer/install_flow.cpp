@@ -1,7 +1,6 @@
 #include "installer/install_flow.h"
 
 #include <shellapi.h>
-#include <shlwapi.h>
 
 #include <cstring>
 
@@ -51,7 +50,7 @@ void CreateConfiguredShortcut(int index) {
     return;
   }
   std::strcpy(workingFolder, target);
-  PathRemoveFileSpecA(workingFolder);
+  CutToParent(workingFolder);
   installHost.shell->CreateShortcut(target, workingFolder, link, Setting(descriptionKey));
 }
 
@@ -85,7 +84,7 @@ void Launch() {
   char path[MAX_PATH], folder[MAX_PATH];
   if (JoinPath(path, installFolder, Setting("AutoStartPath"))) {
     std::strcpy(folder, path);
-    PathRemoveFileSpecA(folder);
+    CutToParent(folder);
     ComInit com;
     // NOASYNC: the program ends right after this, and a launch still being
     // handed over on another thread would be lost with it.

@@ -1,7 +1,5 @@
 #include "installer/uninstall_flow.h"
 
-#include <shlwapi.h>
-
 #include <cstring>
 
 #include "common/message_box.h"

@@ -22,7 +22,8 @@ TEST(Paths, JoinUsesOneBackslashAndNeverOverruns) {
 
 TEST(Paths, DriveRootLosesItsBackslash) {
   const std::pair<const char*, const char*> cases[] = {
-      {"E:\\", "E:"}, {"E:\\App", "E:\\App"}, {"E:", "E:"}, {"", ""}};
+      {"E:\\", "E:"}, {"E:\\App", "E:\\App"}, {"E:", "E:"}, {"", ""},
+      {"a\x83\\", "a\x83\\"}};  // a followed by ソ (83 5C): no root, nothing cut
   for (const auto& [given, expected] : cases) {
     char path[MAX_PATH];
     strcpy(path, given);
