@@ -60,6 +60,38 @@ def wait_for(predicate: Callable[[], object], timeout: float = DEFAULT_TIMEOUT,
         time.sleep(interval)
 
 
+# Wine's own program and library files in a prefix (drive_c/windows/system32 alone is
+# over 600 MB). Wine never writes them, and a test that deletes or replaces one only
+# drops its own link, so every copy of the template shares them as hard links.
+SHARED_SUFFIXES = frozenset({".dll", ".exe", ".sys", ".drv", ".ocx", ".cpl", ".acm", ".nls",
+                             ".tlb", ".ds", ".com", ".ax", ".msstyles"})
+
+
+def copy_prefix(template: Path, target: Path):
+    """Copies a Wine prefix: folders, links, the registry and all other small files
+    are copied; Wine's program and library files under drive_c (not in the user
+    profiles) are hard-linked to the template's. Links stay links, pointing where
+    they pointed."""
+    for folder, dirs, files in os.walk(template):
+        source = Path(folder)
+        relative = source.relative_to(template)
+        dest = target / relative
+        dest.mkdir(mode=source.stat().st_mode & 0o7777, exist_ok=relative == Path("."))
+        shared = relative.parts[:1] == ("drive_c",) and relative.parts[1:2] != ("users",)
+        for name in dirs + files:
+            path = source / name
+            if path.is_symlink():
+                os.symlink(os.readlink(path), dest / name)
+                if name in dirs:
+                    dirs.remove(name)  # os.walk lists a link to a folder as a folder
+            elif name in files:
+                if shared and path.suffix.lower() in SHARED_SUFFIXES:
+                    os.link(path, dest / name)
+                else:
+                    shutil.copy2(path, dest / name)
+        shutil.copystat(source, dest)
+
+
 @dataclass
 class Window:
     """A visible top-level Win32 window as probe.exe reports it."""
@@ -205,7 +237,7 @@ class SetupRun:
         self.scratch.mkdir(parents=True)
         self.home.mkdir()
         self.skin.mkdir(parents=True)
-        subprocess.run(["cp", "-a", str(self.template), str(self.prefix)], check=True)
+        copy_prefix(self.template, self.prefix)
 
         dosdevices = self.prefix / "dosdevices"
         (dosdevices / "y:").symlink_to(self.drive)
