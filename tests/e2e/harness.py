@@ -8,12 +8,15 @@ scratch drive Y:, and lets a test look at its windows and drive it with real inp
         assert run.exit_code() == 0
 """
 
+import atexit
 import glob
+import itertools
 import json
 import os
 import re
 import select
 import shutil
+import signal
 import subprocess
 import time
 from dataclasses import dataclass, field
@@ -90,6 +93,39 @@ def copy_prefix(template: Path, target: Path):
                 else:
                     shutil.copy2(path, dest / name)
         shutil.copystat(source, dest)
+
+
+# Scratch folders of ended runs whose wineserver is still going down: (server, folder).
+# A run does not wait for its server to end (about half a second); it renames its
+# folder out of the way instead, and the folder is deleted once the server is gone.
+# Until then the prefix folder keeps its inode, so no new prefix can get it, and
+# with it the socket folder (keyed by device and inode) of the server going down.
+_retired: List[tuple] = []
+_retired_names = itertools.count()
+
+
+def _reap_retired(wait: bool = False):
+    for entry in list(_retired):
+        server, folder = entry
+        if wait:
+            try:
+                server.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                server.kill()
+                server.wait()
+        if server.poll() is not None:
+            shutil.rmtree(folder, ignore_errors=True)
+            _retired.remove(entry)
+
+
+atexit.register(_reap_retired, True)
+
+
+def _mount_points_under(folder: Path) -> List[str]:
+    inside = str(folder) + "/"
+    with open("/proc/self/mountinfo") as mounts:
+        points = [line.split()[4] for line in mounts]
+    return [p for p in points if p.startswith(inside)]
 
 
 @dataclass
@@ -282,7 +318,18 @@ class SetupRun:
         """Ends everything this run started; removes scratch unless SETUP_KEEP_SCRATCH is set."""
         if self.process and self.process.poll() is None:
             self.process.kill()
-        self._stop_wineserver()
+        keep = bool(os.environ.get("SETUP_KEEP_SCRATCH"))
+        # Without a mount left inside it, the scratch folder is retired (see _retired):
+        # the server is told to end (the SIGINT `wineserver -k` sends, which ends the
+        # prefix's processes too) and not waited for.
+        server = self._wineserver
+        retire = (not keep and server is not None and server.poll() is None
+                  and self.scratch.exists() and not _mount_points_under(self.scratch))
+        if retire:
+            server.send_signal(signal.SIGINT)
+            self._wineserver = None
+        else:
+            self._stop_wineserver()
         if self.process:
             try:
                 self.process.wait(timeout=10)
@@ -299,8 +346,14 @@ class SetupRun:
         for log in self._logs:
             log.close()
         self._logs.clear()
-        if not os.environ.get("SETUP_KEEP_SCRATCH") and self.scratch.exists():
+        if retire:
+            retired = self.scratch.with_name(
+                f".retired-{os.getpid()}-{next(_retired_names)}-{self.scratch.name}")
+            self.scratch.rename(retired)
+            _retired.append((server, retired))
+        elif not keep and self.scratch.exists():
             shutil.rmtree(self.scratch, ignore_errors=True)
+        _reap_retired()
 
     def env(self) -> dict:
         """The environment Wine runs in: this run's prefix, HOME, display and Japanese locale."""
