@@ -438,10 +438,15 @@ class SetupRun:
             self._start_wineserver()
 
     def _start_wineserver(self):
-        """Starts this run's wineserver for the run's whole life. Left to itself, a
-        wineserver ends about 3 s after its last client, and a `wine` started in that
-        moment can connect to the server that is going down and fail with exit code 1
-        and no output; a persistent server never goes down until cleanup ends it."""
+        """Starts this run's wineserver for the run's whole life, before any `wine`
+        of the run. A `wine` that finds no server listening for its prefix starts one
+        itself and waits for it; if that server dies before it is ready (a signal, such
+        as the SIGINT of `wineserver -k`, or a failed start), `wine` exits with status
+        1 and prints nothing (Wine 8's start_server; scripts/wine_start_race.py shows
+        it). Left to itself a server also ends about 3 s after its last client, so
+        every start after a pause would start a server again. With this server up
+        and listening first, and ended only at cleanup, no `wine` of the run ever
+        starts one."""
         self._wineserver = subprocess.Popen(
             ["wineserver", "--foreground", "--persistent"], env=self.env(),
             stdin=subprocess.DEVNULL, stdout=self._log("wineserver.log"), stderr=subprocess.STDOUT)
