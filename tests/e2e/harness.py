@@ -529,19 +529,39 @@ class SetupRun:
     # ----- probe.exe: looking at windows ------------------------------------
 
     def _probe(self, *args) -> str:
-        # Output goes through a file, not a pipe: Wine's helper processes (wineserver,
-        # services) may inherit a pipe from whoever starts them and hold it open.
-        out_path = self.scratch / "probe.out"
+        # Output goes through files, not pipes: the Wine processes a probe start brings
+        # up when it is the run's first (services, devices, explorer, even wineserver's
+        # children) keep its standard output and error as theirs and hold them open.
+        # They may write there any time later, at their own file offsets, so every
+        # start gets new files (a new inode each), and only the probe's own standard
+        # output is parsed; what came on standard error is kept in probe-stderr.log.
+        out_path, err_path = self.scratch / "probe.out", self.scratch / "probe.err"
         self._ensure_wineserver()
-        with open(out_path, "wb") as out:
+        for path in (out_path, err_path):
+            path.unlink(missing_ok=True)
+        with open(out_path, "xb") as out, open(err_path, "xb") as err:
             result = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
                                     env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=subprocess.STDOUT, timeout=30)
+                                    stderr=err, timeout=30)
         output = out_path.read_bytes().decode("utf-8", errors="replace")
+        errors = err_path.read_bytes().decode("utf-8", errors="replace")
+        if errors:
+            with open(self.scratch / "probe-stderr.log", "a") as log:
+                log.write(f"probe {' '.join(map(str, args))}: {errors}")
         if result.returncode != 0:
             raise RuntimeError(f"probe {' '.join(map(str, args))} failed "
-                               f"({result.returncode}): {output}\n{self._diagnose_probe(args)}")
+                               f"({result.returncode}): {output}{errors}\n"
+                               f"{self._diagnose_probe(args)}")
         return output
+
+    def _probe_lines(self, *args) -> List[dict]:
+        """The probe's output, one JSON object a line."""
+        output = self._probe(*args)
+        try:
+            return [json.loads(line) for line in output.splitlines() if line.strip()]
+        except ValueError as error:
+            raise RuntimeError(f"probe {' '.join(map(str, args))} printed what is not one "
+                               f"JSON object a line ({error}): {output!r}") from None
 
     def _diagnose_probe(self, args) -> str:
         """After a failed probe start: the server's state and one more start of the same
@@ -551,7 +571,8 @@ class SetupRun:
                   else f"ended ({self._wineserver.returncode if self._wineserver else 'never started'})")
         env = dict(self.env(), WINEDEBUG="err+all,warn+server,warn+process")
         path = self.scratch / "probe-diagnosis.out"
-        with open(path, "wb") as out:
+        path.unlink(missing_ok=True)
+        with open(path, "xb") as out:
             rerun = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
                                    env=env, stdin=subprocess.DEVNULL, stdout=out,
                                    stderr=subprocess.STDOUT, timeout=30)
@@ -565,14 +586,12 @@ class SetupRun:
 
     def windows(self) -> List[Window]:
         """All visible top-level windows in this run's Wine."""
-        return [Window.from_json(json.loads(line))
-                for line in self._probe("windows").splitlines() if line.strip()]
+        return [Window.from_json(line) for line in self._probe_lines("windows")]
 
     def program_pids(self) -> set:
         """Win32 process ids of running setup.exe processes."""
         name = "setup.exe"
-        return {p["pid"] for p in map(json.loads, self._probe("processes").splitlines())
-                if p["exe"].lower() == name}
+        return {p["pid"] for p in self._probe_lines("processes") if p["exe"].lower() == name}
 
     def program_windows(self) -> List[Window]:
         """The visible top-level windows that belong to setup.exe."""
