@@ -1,9 +1,8 @@
 """Shared pieces of the benchmarks: a run of setup.exe in its own prefix copy
 on a virtual screen of any size (the end-to-end harness, with its safety checks:
-no Z: drive, user folders inside the prefix, drive Y: on scratch), a fast
-one-pixel screen reader, the Linux process of setup.exe, and statistics."""
+no Z: drive, user folders inside the prefix, drive Y: on scratch, and its fast
+one-pixel screen reader), the Linux process of setup.exe, and statistics."""
 
-import ctypes
 import os
 import shutil
 import statistics
@@ -17,7 +16,7 @@ BUILD = ROOT / "build"
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
 import harness  # noqa: E402
-from harness import SetupRun, wait_for  # noqa: E402
+from harness import PixelReader, SetupRun, wait_for  # noqa: E402, F401
 
 
 def prepare_environment():
@@ -42,41 +41,6 @@ def start_display(run: SetupRun):
     between starts of the program, so that every start finds the same state)."""
     run._start_xvfb()
     run._start_backdrop()
-
-
-class PixelReader:
-    """Reads single root-window pixels straight from the X server (a few
-    hundred microseconds each, against ~100 ms for an `import` crop)."""
-
-    def __init__(self, display: str):
-        x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
-        x11.XOpenDisplay.restype = ctypes.c_void_p
-        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x11.XDefaultRootWindow.restype = ctypes.c_ulong
-        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        x11.XGetImage.restype = ctypes.c_void_p
-        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                  ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-        x11.XGetPixel.restype = ctypes.c_ulong
-        x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
-        x11.XDestroyImage.argtypes = [ctypes.c_void_p]
-        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        self.x11 = x11
-        self.display = x11.XOpenDisplay(display.encode())
-        if not self.display:
-            raise RuntimeError(f"cannot open display {display}")
-        self.root = x11.XDefaultRootWindow(self.display)
-
-    def pixel(self, x: int, y: int):
-        image = self.x11.XGetImage(self.display, self.root, x, y, 1, 1, 0xFFFFFFFF, 2)  # ZPixmap
-        if not image:
-            return None
-        value = self.x11.XGetPixel(image, 0, 0)
-        self.x11.XDestroyImage(image)
-        return ((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF)
-
-    def close(self):
-        self.x11.XCloseDisplay(self.display)
 
 
 def linux_pids_of_program(run: SetupRun, name: str = "setup.exe"):

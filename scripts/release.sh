@@ -15,6 +15,8 @@ objcopy=x86_64-w64-mingw32-objcopy
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 0)}
 export ZERO_AR_DATE=1
 map="-ffile-prefix-map=$root=/src -ffile-prefix-map=$out=/build -ffile-prefix-map=$deps=/deps"
+# build/deps/prefix is a link to the machine-wide libraries: map the folder it names too.
+[ "$(realpath "$deps")" = "$deps" ] || map="$map -ffile-prefix-map=$(realpath "$deps")=/deps"
 
 cmake -S "$root" -B "$out/tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DMINGW_DEPS_PREFIX="$deps" -DCMAKE_BUILD_TYPE=Release \

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prepares this machine to build and test setup.exe: Debian packages, the
 # Japanese locale that Wine takes its code page from, and the cross-built
-# static libraries (libpng, libjpeg, GoogleTest) under build/deps.
+# static libraries (libpng, libjpeg, GoogleTest), built once per machine and
+# linked from build/deps/prefix.
 # Safe to run again: every step checks whether its work is already done.
 set -euo pipefail
 
@@ -50,9 +51,17 @@ if [ ! -f "$src_list" ]; then
   as_root apt-get update -q
 fi
 
-mkdir -p "$deps/src" "$prefix"
-cross=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
-       -DCMAKE_INSTALL_PREFIX="$prefix" -DMINGW_DEPS_PREFIX="$prefix")
+# The cross-built libraries do not depend on the clone, so they are built once per
+# machine, like a package, into a folder keyed by exactly what goes into them: the
+# source releases and patch levels, the toolchain's packages and this script's
+# build options. A clone links build/deps/prefix to that folder; any change in the
+# key builds a new one. SETUP_DEPS_CACHE moves the machine-wide folder.
+cache_root=${SETUP_DEPS_CACHE:-/var/cache/skinned-setup/deps}
+if ! mkdir -p "$cache_root" 2>/dev/null || [ ! -w "$cache_root" ]; then
+  cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/skinned-setup/deps
+  mkdir -p "$cache_root"
+fi
+mkdir -p "$deps/src"
 
 # fetch_source DEBIAN_SOURCE_PACKAGE: unpacks the Debian source package (upstream
 # plus Debian's patches, checksums checked) once and prints the folder.
@@ -64,33 +73,68 @@ fetch_source() {
   echo "$dir"
 }
 
-# cross_build NAME SOURCE_DIR CMAKE_ARGS...: builds and installs into the prefix once.
-cross_build() {
-  local name=$1 src=$2; shift 2
-  local stamp="$deps/$name.done" origin="$name from $src"
-  [ -f "$src/.debian-source" ] && origin=$(cat "$src/.debian-source")
-  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$origin" ]; then
-    echo "setup: $name is built ($origin)"
-    return 0
-  fi
-  echo "setup: cross-building $name ($origin)"
-  rm -rf "$deps/build-$name"
-  cmake -S "$src" -B "$deps/build-$name" "${cross[@]}" "$@" >"$deps/$name.log" 2>&1 \
-    && cmake --build "$deps/build-$name" -j"$(nproc)" >>"$deps/$name.log" 2>&1 \
-    && cmake --install "$deps/build-$name" >>"$deps/$name.log" 2>&1 \
-    || { tail -n 40 "$deps/$name.log"; exit 1; }
-  echo "$origin" >"$stamp"
-}
-
 # An assignment passes a failing $(...) on, so a fetch that fails stops the set-up here.
 png_src=$(fetch_source libpng1.6) || exit 1
 jpeg_src=$(fetch_source libjpeg-turbo) || exit 1
-cross_build libpng "$png_src" \
-  -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-  -DZLIB_USE_STATIC_LIBS=ON
-cross_build libjpeg "$jpeg_src" \
-  -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
-cross_build googletest /usr/src/googletest \
-  -DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=OFF
+gtest_src=/usr/src/googletest
+
+png_args=(-DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DZLIB_USE_STATIC_LIBS=ON)
+jpeg_args=(-DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF)
+gtest_args=(-DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=OFF)
+
+png_origin=$(cat "$png_src/.debian-source")
+jpeg_origin=$(cat "$jpeg_src/.debian-source")
+gtest_origin="googletest $(dpkg-query -W -f='${Version}' googletest) from $gtest_src"
+
+# Everything the three builds depend on, one item a line; the key is its hash.
+manifest=$(
+  echo "libpng: $png_origin; ${png_args[*]}"
+  echo "libjpeg: $jpeg_origin; ${jpeg_args[*]}"
+  echo "googletest: $gtest_origin; ${gtest_args[*]}"
+  x86_64-w64-mingw32-gcc-posix --version | head -n 1
+  x86_64-w64-mingw32-g++-posix --version | head -n 1
+  dpkg-query -W -f='${Package} ${Version}\n' gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
+    binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev cmake
+  echo "toolchain file: $(sha256sum <"$toolchain" | cut -d' ' -f1)"
+)
+key=$(printf '%s\n' "$manifest" | sha256sum | cut -c1-16)
+store="$cache_root/$key"
+
+# One set-up at a time builds into the store; a half-built one (no .complete) is redone.
+exec 9>"$cache_root/.lock"
+flock 9
+if [ -f "$store/.complete" ]; then
+  echo "setup: libpng is built ($png_origin), reused from $store"
+  echo "setup: libjpeg is built ($jpeg_origin), reused from $store"
+  echo "setup: googletest is built ($gtest_origin), reused from $store"
+else
+  rm -rf "$store"
+  mkdir -p "$store/prefix"
+  printf '%s\n' "$manifest" >"$store/manifest"
+  cross=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
+         -DCMAKE_INSTALL_PREFIX="$store/prefix" -DMINGW_DEPS_PREFIX="$store/prefix")
+  # cross_build NAME ORIGIN SOURCE_DIR CMAKE_ARGS...: builds and installs into the store.
+  cross_build() {
+    local name=$1 origin=$2 src=$3; shift 3
+    local work="$store/build-$name" log="$store/$name.log"
+    echo "setup: cross-building $name ($origin) into $store"
+    cmake -S "$src" -B "$work" "${cross[@]}" "$@" >"$log" 2>&1 \
+      && cmake --build "$work" -j"$(nproc)" >>"$log" 2>&1 \
+      && cmake --install "$work" >>"$log" 2>&1 \
+      || { tail -n 40 "$log"; exit 1; }
+    rm -rf "$work"
+  }
+  cross_build libpng "$png_origin" "$png_src" "${png_args[@]}"
+  cross_build libjpeg "$jpeg_origin" "$jpeg_src" "${jpeg_args[@]}"
+  cross_build googletest "$gtest_origin" "$gtest_src" "${gtest_args[@]}"
+  touch "$store/.complete"
+fi
+flock -u 9
+
+# The clone's build/deps/prefix is a link to the store (an older clone may hold a real folder).
+if [ "$(readlink "$prefix" 2>/dev/null)" != "$store/prefix" ]; then
+  rm -rf "$prefix"
+  ln -s "$store/prefix" "$prefix"
+fi
 
 echo "setup: ready"

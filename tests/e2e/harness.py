@@ -8,12 +8,16 @@ scratch drive Y:, and lets a test look at its windows and drive it with real inp
         assert run.exit_code() == 0
 """
 
+import atexit
+import ctypes
 import glob
+import itertools
 import json
 import os
 import re
 import select
 import shutil
+import signal
 import subprocess
 import time
 from dataclasses import dataclass, field
@@ -58,6 +62,71 @@ def wait_for(predicate: Callable[[], object], timeout: float = DEFAULT_TIMEOUT,
             extra = f" ({describe()})" if describe else ""
             raise WaitTimeout(f"timed out after {timeout:.1f} s waiting for {what}{extra}")
         time.sleep(interval)
+
+
+# Wine's own program and library files in a prefix (drive_c/windows/system32 alone is
+# over 600 MB). Wine never writes them, and a test that deletes or replaces one only
+# drops its own link, so every copy of the template shares them as hard links.
+SHARED_SUFFIXES = frozenset({".dll", ".exe", ".sys", ".drv", ".ocx", ".cpl", ".acm", ".nls",
+                             ".tlb", ".ds", ".com", ".ax", ".msstyles"})
+
+
+def copy_prefix(template: Path, target: Path):
+    """Copies a Wine prefix: folders, links, the registry and all other small files
+    are copied; Wine's program and library files under drive_c (not in the user
+    profiles) are hard-linked to the template's. Links stay links, pointing where
+    they pointed."""
+    for folder, dirs, files in os.walk(template):
+        source = Path(folder)
+        relative = source.relative_to(template)
+        dest = target / relative
+        dest.mkdir(mode=source.stat().st_mode & 0o7777, exist_ok=relative == Path("."))
+        shared = relative.parts[:1] == ("drive_c",) and relative.parts[1:2] != ("users",)
+        for name in dirs + files:
+            path = source / name
+            if path.is_symlink():
+                os.symlink(os.readlink(path), dest / name)
+                if name in dirs:
+                    dirs.remove(name)  # os.walk lists a link to a folder as a folder
+            elif name in files:
+                if shared and path.suffix.lower() in SHARED_SUFFIXES:
+                    os.link(path, dest / name)
+                else:
+                    shutil.copy2(path, dest / name)
+        shutil.copystat(source, dest)
+
+
+# Scratch folders of ended runs whose wineserver is still going down: (server, folder).
+# A run does not wait for its server to end (about half a second); it renames its
+# folder out of the way instead, and the folder is deleted once the server is gone.
+# Until then the prefix folder keeps its inode, so no new prefix can get it, and
+# with it the socket folder (keyed by device and inode) of the server going down.
+_retired: List[tuple] = []
+_retired_names = itertools.count()
+
+
+def _reap_retired(wait: bool = False):
+    for entry in list(_retired):
+        server, folder = entry
+        if wait:
+            try:
+                server.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                server.kill()
+                server.wait()
+        if server.poll() is not None:
+            shutil.rmtree(folder, ignore_errors=True)
+            _retired.remove(entry)
+
+
+atexit.register(_reap_retired, True)
+
+
+def _mount_points_under(folder: Path) -> List[str]:
+    inside = str(folder) + "/"
+    with open("/proc/self/mountinfo") as mounts:
+        points = [line.split()[4] for line in mounts]
+    return [p for p in points if p.startswith(inside)]
 
 
 @dataclass
@@ -106,6 +175,41 @@ class Window:
     @property
     def text(self) -> str:
         return "\n".join(s for s in self.statics if s)
+
+
+class PixelReader:
+    """Reads single root-window pixels straight from the X server (a few
+    hundred microseconds each, against ~100 ms for an `import` crop)."""
+
+    def __init__(self, display: str):
+        x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x11.XGetImage.restype = ctypes.c_void_p
+        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                  ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        x11.XGetPixel.restype = ctypes.c_ulong
+        x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+        x11.XDestroyImage.argtypes = [ctypes.c_void_p]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.x11 = x11
+        self.display = x11.XOpenDisplay(display.encode())
+        if not self.display:
+            raise RuntimeError(f"cannot open display {display}")
+        self.root = x11.XDefaultRootWindow(self.display)
+
+    def pixel(self, x: int, y: int):
+        image = self.x11.XGetImage(self.display, self.root, x, y, 1, 1, 0xFFFFFFFF, 2)  # ZPixmap
+        if not image:
+            return None
+        value = self.x11.XGetPixel(image, 0, 0)
+        self.x11.XDestroyImage(image)
+        return ((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF)
+
+    def close(self):
+        self.x11.XCloseDisplay(self.display)
 
 
 class Image:
@@ -175,6 +279,7 @@ class SetupRun:
         self._xvfb: Optional[subprocess.Popen] = None
         self._wineserver: Optional[subprocess.Popen] = None
         self._backdrop: Optional[subprocess.Popen] = None
+        self._pixels: Optional[PixelReader] = None
         self._logs = []
 
     # ----- life cycle -------------------------------------------------------
@@ -205,7 +310,7 @@ class SetupRun:
         self.scratch.mkdir(parents=True)
         self.home.mkdir()
         self.skin.mkdir(parents=True)
-        subprocess.run(["cp", "-a", str(self.template), str(self.prefix)], check=True)
+        copy_prefix(self.template, self.prefix)
 
         dosdevices = self.prefix / "dosdevices"
         (dosdevices / "y:").symlink_to(self.drive)
@@ -250,12 +355,26 @@ class SetupRun:
         """Ends everything this run started; removes scratch unless SETUP_KEEP_SCRATCH is set."""
         if self.process and self.process.poll() is None:
             self.process.kill()
-        self._stop_wineserver()
+        keep = bool(os.environ.get("SETUP_KEEP_SCRATCH"))
+        # Without a mount left inside it, the scratch folder is retired (see _retired):
+        # the server is told to end (the SIGINT `wineserver -k` sends, which ends the
+        # prefix's processes too) and not waited for.
+        server = self._wineserver
+        retire = (not keep and server is not None and server.poll() is None
+                  and self.scratch.exists() and not _mount_points_under(self.scratch))
+        if retire:
+            server.send_signal(signal.SIGINT)
+            self._wineserver = None
+        else:
+            self._stop_wineserver()
         if self.process:
             try:
                 self.process.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 pass
+        if self._pixels:
+            self._pixels.close()
+            self._pixels = None
         for helper in (self._backdrop, self._xvfb):
             if helper and helper.poll() is None:
                 helper.terminate()
@@ -267,8 +386,14 @@ class SetupRun:
         for log in self._logs:
             log.close()
         self._logs.clear()
-        if not os.environ.get("SETUP_KEEP_SCRATCH") and self.scratch.exists():
+        if retire:
+            retired = self.scratch.with_name(
+                f".retired-{os.getpid()}-{next(_retired_names)}-{self.scratch.name}")
+            self.scratch.rename(retired)
+            _retired.append((server, retired))
+        elif not keep and self.scratch.exists():
             shutil.rmtree(self.scratch, ignore_errors=True)
+        _reap_retired()
 
     def env(self) -> dict:
         """The environment Wine runs in: this run's prefix, HOME, display and Japanese locale."""
@@ -313,10 +438,15 @@ class SetupRun:
             self._start_wineserver()
 
     def _start_wineserver(self):
-        """Starts this run's wineserver for the run's whole life. Left to itself, a
-        wineserver ends about 3 s after its last client, and a `wine` started in that
-        moment can connect to the server that is going down and fail with exit code 1
-        and no output; a persistent server never goes down until cleanup ends it."""
+        """Starts this run's wineserver for the run's whole life, before any `wine`
+        of the run. A `wine` that finds no server listening for its prefix starts one
+        itself and waits for it; if that server dies before it is ready (a signal, such
+        as the SIGINT of `wineserver -k`, or a failed start), `wine` exits with status
+        1 and prints nothing (Wine 8's start_server; scripts/wine_start_race.py shows
+        it). Left to itself a server also ends about 3 s after its last client, so
+        every start after a pause would start a server again. With this server up
+        and listening first, and ended only at cleanup, no `wine` of the run ever
+        starts one."""
         self._wineserver = subprocess.Popen(
             ["wineserver", "--foreground", "--persistent"], env=self.env(),
             stdin=subprocess.DEVNULL, stdout=self._log("wineserver.log"), stderr=subprocess.STDOUT)
@@ -375,7 +505,7 @@ class SetupRun:
             ["xlogo", "-geometry", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}+0+0", "-bg", color, "-fg", color],
             env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
-        wait_for(lambda: self.capture().pixel(SCREEN_WIDTH // 2, SCREEN_HEIGHT // 2) == BACKDROP_COLOR,
+        wait_for(lambda: self.pixel(SCREEN_WIDTH // 2, SCREEN_HEIGHT // 2) == BACKDROP_COLOR,
                  timeout=10, what="the backdrop")
 
     # ----- the program ------------------------------------------------------
@@ -399,19 +529,39 @@ class SetupRun:
     # ----- probe.exe: looking at windows ------------------------------------
 
     def _probe(self, *args) -> str:
-        # Output goes through a file, not a pipe: Wine's helper processes (wineserver,
-        # services) may inherit a pipe from whoever starts them and hold it open.
-        out_path = self.scratch / "probe.out"
+        # Output goes through files, not pipes: the Wine processes a probe start brings
+        # up when it is the run's first (services, devices, explorer, even wineserver's
+        # children) keep its standard output and error as theirs and hold them open.
+        # They may write there any time later, at their own file offsets, so every
+        # start gets new files (a new inode each), and only the probe's own standard
+        # output is parsed; what came on standard error is kept in probe-stderr.log.
+        out_path, err_path = self.scratch / "probe.out", self.scratch / "probe.err"
         self._ensure_wineserver()
-        with open(out_path, "wb") as out:
+        for path in (out_path, err_path):
+            path.unlink(missing_ok=True)
+        with open(out_path, "xb") as out, open(err_path, "xb") as err:
             result = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
                                     env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=subprocess.STDOUT, timeout=30)
+                                    stderr=err, timeout=30)
         output = out_path.read_bytes().decode("utf-8", errors="replace")
+        errors = err_path.read_bytes().decode("utf-8", errors="replace")
+        if errors:
+            with open(self.scratch / "probe-stderr.log", "a") as log:
+                log.write(f"probe {' '.join(map(str, args))}: {errors}")
         if result.returncode != 0:
             raise RuntimeError(f"probe {' '.join(map(str, args))} failed "
-                               f"({result.returncode}): {output}\n{self._diagnose_probe(args)}")
+                               f"({result.returncode}): {output}{errors}\n"
+                               f"{self._diagnose_probe(args)}")
         return output
+
+    def _probe_lines(self, *args) -> List[dict]:
+        """The probe's output, one JSON object a line."""
+        output = self._probe(*args)
+        try:
+            return [json.loads(line) for line in output.splitlines() if line.strip()]
+        except ValueError as error:
+            raise RuntimeError(f"probe {' '.join(map(str, args))} printed what is not one "
+                               f"JSON object a line ({error}): {output!r}") from None
 
     def _diagnose_probe(self, args) -> str:
         """After a failed probe start: the server's state and one more start of the same
@@ -421,7 +571,8 @@ class SetupRun:
                   else f"ended ({self._wineserver.returncode if self._wineserver else 'never started'})")
         env = dict(self.env(), WINEDEBUG="err+all,warn+server,warn+process")
         path = self.scratch / "probe-diagnosis.out"
-        with open(path, "wb") as out:
+        path.unlink(missing_ok=True)
+        with open(path, "xb") as out:
             rerun = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
                                    env=env, stdin=subprocess.DEVNULL, stdout=out,
                                    stderr=subprocess.STDOUT, timeout=30)
@@ -435,14 +586,12 @@ class SetupRun:
 
     def windows(self) -> List[Window]:
         """All visible top-level windows in this run's Wine."""
-        return [Window.from_json(json.loads(line))
-                for line in self._probe("windows").splitlines() if line.strip()]
+        return [Window.from_json(line) for line in self._probe_lines("windows")]
 
     def program_pids(self) -> set:
         """Win32 process ids of running setup.exe processes."""
         name = "setup.exe"
-        return {p["pid"] for p in map(json.loads, self._probe("processes").splitlines())
-                if p["exe"].lower() == name}
+        return {p["pid"] for p in self._probe_lines("processes") if p["exe"].lower() == name}
 
     def program_windows(self) -> List[Window]:
         """The visible top-level windows that belong to setup.exe."""
@@ -558,7 +707,12 @@ class SetupRun:
         return Image.from_ppm(result.stdout)
 
     def pixel(self, x: int, y: int):
-        return self.capture().pixel(x, y)
+        """One screen pixel (r, g, b), read straight from the X server."""
+        if not self.display:
+            raise RuntimeError("this run has no display")
+        if self._pixels is None:
+            self._pixels = PixelReader(self.display)
+        return self._pixels.pixel(x, y)
 
 
 def _hwnd(window: Union[Window, int]) -> int:
