@@ -254,7 +254,7 @@ FolderCheck FolderChain::Hold(const char* top, const char* tree) {
   held_.clear();
   char topFull[MAX_PATH], treeFull[MAX_PATH];
   if (!FullPathOf(top, topFull) || !FullPathOf(tree, treeFull) ||
-      !IsSameOrInside(treeFull, topFull) || IsSameOrInside(topFull, treeFull)) {
+      !IsStrictlyInside(treeFull, topFull)) {
     return FolderCheck::kRefused;
   }
   // top itself (which may be reached through a link: the install went
