@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """One-line count of the tests a ctest run ran, from its LastTest.log:
 GoogleTest cases under Wine (unit), Python end-to-end cases (e2e) and the host
-sanitizer build's unit tests (host), and the wall time.
+sanitizer build's unit tests (host), and the wall time; then any crash of
+Wine's own processes that an end-to-end run reported.
 
     test_summary.py LastTest.log WALL_SECONDS TEST_SECONDS
 """
@@ -27,6 +28,13 @@ def main() -> int:
     minutes, secs = divmod(seconds, 60)
     print(f"tests: {unit} unit, {e2e} end-to-end, {host} host; wall time {minutes} min {secs:02d} s "
           f"(set-up and build included; the tests {test_seconds} s)")
+    # Crashes of Wine's own processes (desktop, services) that end-to-end runs saw:
+    # Wine's, not the program's, so they fail no test, but they are listed.
+    wine_crashes = re.findall(r"^wine-system: .*$", log, re.M)
+    if wine_crashes:
+        print(f"{len(wine_crashes)} crash line(s) of Wine's own processes:")
+        for line in wine_crashes:
+            print(f"  {line}")
     return 0
 
 

@@ -19,6 +19,7 @@ import select
 import shutil
 import signal
 import subprocess
+import sys
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -94,6 +95,12 @@ def copy_prefix(template: Path, target: Path):
                 else:
                     shutil.copy2(path, dest / name)
         shutil.copystat(source, dest)
+
+
+def _crash_lines(log: str) -> List[str]:
+    """The lines in which Wine reports an unhandled exception (its own line,
+    "wine: Unhandled page fault ...", and winedbg's "Unhandled exception: ...")."""
+    return [line.strip() for line in log.splitlines() if "Unhandled" in line]
 
 
 # Scratch folders of ended runs whose wineserver is still going down: (server, folder).
@@ -278,6 +285,7 @@ class SetupRun:
         self.process: Optional[subprocess.Popen] = None
         self._xvfb: Optional[subprocess.Popen] = None
         self._wineserver: Optional[subprocess.Popen] = None
+        self._system: Optional[subprocess.Popen] = None
         self._backdrop: Optional[subprocess.Popen] = None
         self._pixels: Optional[PixelReader] = None
         self._logs = []
@@ -294,8 +302,20 @@ class SetupRun:
             raise
         return self
 
-    def __exit__(self, *exc_info):
+    def __exit__(self, exc_type, exc, traceback):
+        # Read before cleanup retires the scratch folder. wine.log holds what
+        # setup.exe (and what it started) printed; Wine's own processes print to
+        # wine-system.log (see _start_system). Under winedbg --auto a crashed
+        # program still ends with code 0, so a crash shows only in these logs.
+        program_log, system_log = self.log(), self.system_log()
         self.cleanup()
+        for line in _crash_lines(system_log):
+            print(f"wine-system: {self.name}: a process of Wine's own crashed: {line}",
+                  file=sys.stderr)
+        crashes = _crash_lines(program_log)
+        if crashes and exc_type is None:
+            raise AssertionError(f"setup.exe or a program it started crashed: {crashes}\n"
+                                 f"{program_log[-3000:]}")
         return False
 
     def prepare(self):
@@ -347,6 +367,7 @@ class SetupRun:
         """Starts `wine setup.exe` (again) in the skin folder, on this run's display and prefix."""
         self._check_prefix_is_safe()
         self._ensure_wineserver()
+        self._ensure_system()
         self.process = subprocess.Popen(
             ["wine", "setup.exe", *self.args], cwd=self.skin, env=self.env(),
             stdin=subprocess.DEVNULL, stdout=self._log("wine.log"), stderr=subprocess.STDOUT)
@@ -367,11 +388,13 @@ class SetupRun:
             self._wineserver = None
         else:
             self._stop_wineserver()
-        if self.process:
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                pass
+        for process in (self.process, self._system):
+            if process:
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    pass
+        self._system = None
         if self._pixels:
             self._pixels.close()
             self._pixels = None
@@ -417,6 +440,11 @@ class SetupRun:
         path = self.scratch / "wine.log"
         return path.read_text(errors="replace") if path.exists() else ""
 
+    def system_log(self) -> str:
+        """What Wine's own processes (desktop, services, RPC) printed so far."""
+        path = self.scratch / "wine-system.log"
+        return path.read_text(errors="replace") if path.exists() else ""
+
     def _check_prefix_is_safe(self):
         dosdevices = self.prefix / "dosdevices"
         if os.path.lexists(dosdevices / "z:"):
@@ -455,6 +483,33 @@ class SetupRun:
                 raise RuntimeError(f"wineserver ended at start with code {self._wineserver.returncode}")
             return self._server_sockets()
         wait_for(ready, timeout=20, interval=0.02, what="this run's wineserver")
+
+    def _ensure_system(self):
+        # With a display wanted, the desktop must come up on it: not before Xvfb.
+        if self.use_display and not self.display:
+            return
+        if self._system is None or self._system.poll() is not None:
+            self._start_system()
+
+    def _start_system(self):
+        """Starts `probe hold`, the run's first Wine process, and waits for its "ready":
+        it brings up the desktop (explorer), the service manager, its services and RPC,
+        and stays until the server ends. So they start once, before the test's first
+        program, with wine-system.log as their output, and never go down and come up
+        again between programs. Without it the desktop closed about a second after
+        each program ended and the next program or probe started it again, while the
+        old one was still going down; and the helpers wrote to the output of whichever
+        program had started them, so their messages showed as setup.exe's."""
+        log = self.scratch / "wine-system.log"
+        self._system = subprocess.Popen(
+            ["wine", str(self.probe), "hold"], cwd=self.drive, env=self.env(),
+            stdin=subprocess.DEVNULL, stdout=self._log("wine-system.log"), stderr=subprocess.STDOUT)
+        def ready():
+            if self._system.poll() is not None:
+                raise RuntimeError(f"probe hold ended with code {self._system.returncode}: "
+                                   f"{self.system_log()[-1500:]!r}")
+            return "ready\n" in log.read_text(errors="replace")
+        wait_for(ready, timeout=30, interval=0.05, what="Wine's desktop and services")
 
     def _stop_wineserver(self):
         """Ends the prefix's wineserver and waits until it is gone: `wineserver -k` only
@@ -537,6 +592,7 @@ class SetupRun:
         # output is parsed; what came on standard error is kept in probe-stderr.log.
         out_path, err_path = self.scratch / "probe.out", self.scratch / "probe.err"
         self._ensure_wineserver()
+        self._ensure_system()
         for path in (out_path, err_path):
             path.unlink(missing_ok=True)
         with open(out_path, "xb") as out, open(err_path, "xb") as err:

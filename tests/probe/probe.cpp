@@ -7,6 +7,7 @@
 //   probe lock FILE SECONDS    holds FILE open without sharing, prints "locked", then waits
 //   probe close-on-input HWND  prints "ready", posts WM_CLOSE once a line arrives on stdin
 //   probe link FILE            reads a shortcut back: one JSON line, target, folder, description
+//   probe hold                 brings up Wine's desktop and services, prints "ready", then stays
 #include <windows.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -163,9 +164,46 @@ int print_link(const wchar_t* file) {
   return 0;
 }
 
+// The run's first Wine process, alive until the run's server ends: it starts the
+// desktop (explorer) and the service manager with its services and RPC, and stays
+// a user of the desktop. Without it they come and go with the test's programs:
+// the desktop closes about a second after its last user, and whichever program
+// comes next starts it again, racing the old one going down; and the helpers
+// inherit that program's output files.
+int hold() {
+  // A hidden window of its own makes this thread a user of the desktop for good.
+  // Without a display there is no desktop to hold, and the window fails: fine.
+  CreateWindowExW(0, L"Static", L"probe hold", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                  GetModuleHandleW(nullptr), nullptr);
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (!manager) return 4;
+  SC_HANDLE rpc = OpenServiceW(manager, L"RpcSs", SERVICE_START | SERVICE_QUERY_STATUS);
+  int status = rpc ? 0 : 4;
+  if (rpc && !StartServiceW(rpc, 0, nullptr) &&
+      GetLastError() != ERROR_SERVICE_ALREADY_RUNNING) {
+    status = 4;
+  }
+  for (int tries = 0; status == 0 && tries < 400; ++tries) {  // at most 20 s
+    SERVICE_STATUS state = {};
+    if (!QueryServiceStatus(rpc, &state)) status = 4;
+    else if (state.dwCurrentState == SERVICE_RUNNING) break;
+    else Sleep(50);
+  }
+  if (rpc) CloseServiceHandle(rpc);
+  CloseServiceHandle(manager);
+  if (status != 0) return status;
+  fputs("ready\n", stdout);
+  fflush(stdout);
+  for (;;) {  // ended with the server
+    MSG message;
+    if (GetMessageW(&message, nullptr, 0, 0) <= 0) return 0;
+    DispatchMessageW(&message);
+  }
+}
+
 int usage() {
   fputs("usage: probe windows | processes | close HWND | destroy HWND | press HWND BUTTON_ID"
-        " | lock FILE SECONDS | close-on-input HWND | link FILE\n", stderr);
+        " | lock FILE SECONDS | close-on-input HWND | link FILE | hold\n", stderr);
   return 2;
 }
 
@@ -226,5 +264,6 @@ int wmain(int argc, wchar_t** argv) {
     CloseHandle(file);
     return 0;
   }
+  if (command == L"hold" && argc == 2) return hold();
   return usage();
 }
