@@ -286,6 +286,7 @@ class SetupRun:
         self._xvfb: Optional[subprocess.Popen] = None
         self._wineserver: Optional[subprocess.Popen] = None
         self._system: Optional[subprocess.Popen] = None
+        self._system_ready = False
         self._backdrop: Optional[subprocess.Popen] = None
         self._pixels: Optional[PixelReader] = None
         self._logs = []
@@ -359,6 +360,8 @@ class SetupRun:
         """Starts Xvfb (and the backdrop) if wanted, then `wine setup.exe` in the skin folder."""
         if self.use_display:
             self._start_xvfb()
+            # Wine's desktop and services come up while the backdrop does.
+            self._ensure_system(wait=False)
             if self.use_backdrop:
                 self._start_backdrop()
         self.start_program()
@@ -484,15 +487,17 @@ class SetupRun:
             return self._server_sockets()
         wait_for(ready, timeout=20, interval=0.02, what="this run's wineserver")
 
-    def _ensure_system(self):
+    def _ensure_system(self, wait: bool = True):
         # With a display wanted, the desktop must come up on it: not before Xvfb.
         if self.use_display and not self.display:
             return
         if self._system is None or self._system.poll() is not None:
             self._start_system()
+        if wait:
+            self._wait_system()
 
     def _start_system(self):
-        """Starts `probe hold`, the run's first Wine process, and waits for its "ready":
+        """Starts `probe hold`, the run's first Wine process (_wait_system waits for its "ready"):
         it brings up the desktop (explorer), the service manager, its services and RPC,
         and stays until the server ends. So they start once, before the test's first
         program, with wine-system.log as their output, and never go down and come up
@@ -500,16 +505,22 @@ class SetupRun:
         each program ended and the next program or probe started it again, while the
         old one was still going down; and the helpers wrote to the output of whichever
         program had started them, so their messages showed as setup.exe's."""
-        log = self.scratch / "wine-system.log"
+        self._system_ready = False
         self._system = subprocess.Popen(
             ["wine", str(self.probe), "hold"], cwd=self.drive, env=self.env(),
             stdin=subprocess.DEVNULL, stdout=self._log("wine-system.log"), stderr=subprocess.STDOUT)
+
+    def _wait_system(self):
+        if self._system_ready:
+            return
+        log = self.scratch / "wine-system.log"
         def ready():
             if self._system.poll() is not None:
                 raise RuntimeError(f"probe hold ended with code {self._system.returncode}: "
                                    f"{self.system_log()[-1500:]!r}")
             return "ready\n" in log.read_text(errors="replace")
         wait_for(ready, timeout=30, interval=0.05, what="Wine's desktop and services")
+        self._system_ready = True
 
     def _stop_wineserver(self):
         """Ends the prefix's wineserver and waits until it is gone: `wineserver -k` only
