@@ -358,13 +358,33 @@ class SetupRun:
 
     def start(self):
         """Starts Xvfb (and the backdrop) if wanted, then `wine setup.exe` in the skin folder."""
-        if self.use_display:
+        self.start_display()
+        self.start_program()
+
+    def start_display(self):
+        """Starts Xvfb (and the backdrop) if wanted and not up yet, and Wine's desktop
+        and services on it. Every Wine program of a run must come after this: one
+        started earlier brings up a desktop without the display, and a window made
+        on that desktop while it goes down fails (setup.exe then ends with code 1)."""
+        if self.use_display and not self.display:
             self._start_xvfb()
             # Wine's desktop and services come up while the backdrop does.
             self._ensure_system(wait=False)
             if self.use_backdrop:
                 self._start_backdrop()
-        self.start_program()
+
+    def run_wine(self, program, *args, output: Path, cwd: Optional[Path] = None,
+                 timeout: float = 60) -> int:
+        """Runs another Windows program in this run, on its display once Wine's desktop
+        and services are up; its output goes to the file output (not a pipe, which
+        Wine's helper processes could hold open). Returns its exit code."""
+        self.start_display()
+        self._ensure_wineserver()
+        self._ensure_system()
+        with open(output, "wb") as out:
+            return subprocess.run(["wine", str(program), *map(str, args)], cwd=cwd or self.skin,
+                                  env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=subprocess.STDOUT, timeout=timeout).returncode
 
     def start_program(self):
         """Starts `wine setup.exe` (again) in the skin folder, on this run's display and prefix."""

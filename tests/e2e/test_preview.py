@@ -27,11 +27,9 @@ class PreviewMatchesTheWindow(unittest.TestCase):
 
     def preview(self, run: SetupRun, name: str, *options) -> Path:
         out = run.scratch / name
-        with open(run.scratch / "skintool.out", "wb") as log:
-            result = subprocess.run(["wine", str(skintool_exe()), "preview", ".", f"Y:\\{name}", *options],
-                                    cwd=run.skin, env=run.env(), stdin=subprocess.DEVNULL, stdout=log,
-                                    stderr=subprocess.STDOUT, timeout=60)
-        self.assertEqual(result.returncode, 0, (run.scratch / "skintool.out").read_text(errors="replace"))
+        code = run.run_wine(skintool_exe(), "preview", ".", f"Y:\\{name}", *options,
+                            output=run.scratch / "skintool.out")
+        self.assertEqual(code, 0, (run.scratch / "skintool.out").read_text(errors="replace"))
         written = run.drive / name
         written.replace(out)
         return out

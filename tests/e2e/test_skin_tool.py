@@ -6,7 +6,6 @@ passes on the scrambled skin, and unscrambling gives the original bytes back."""
 
 import os
 import shutil
-import subprocess
 import sys
 import unittest
 from pathlib import Path
@@ -59,11 +58,8 @@ class SkinToolOnARealSkin(unittest.TestCase):
         """Runs skintool.exe under Wine in the run's prefix; output through a file,
         not a pipe (Wine's helper processes may hold a pipe open)."""
         out_path = run.scratch / "skintool.out"
-        with open(out_path, "wb") as out:
-            result = subprocess.run(["wine", str(skintool_exe()), *args], cwd=cwd or run.skin,
-                                    env=run.env(), stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=subprocess.STDOUT, timeout=60)
-        return result.returncode, out_path.read_bytes().decode("utf-8", errors="replace")
+        code = run.run_wine(skintool_exe(), *args, output=out_path, cwd=cwd)
+        return code, out_path.read_bytes().decode("utf-8", errors="replace")
 
     def test_setup_shows_the_window_from_the_scrambled_pictures(self):
         self.assertTrue(skintool_exe().exists(), f"{skintool_exe()} is missing")
