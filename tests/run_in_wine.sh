@@ -31,7 +31,7 @@ cd "$SETUP_TEST_SCRATCH"
 # starts on the way (the desktop, a service) keeps the descriptors it inherits
 # and outlives the test under the unit tests' one server, and ctest would wait
 # for that pipe to close until its timeout. A test that does not end within
-# the limit is stopped, and the prefix's processes are listed for the report.
+# the limit is stopped, and the machine's Wine processes are listed for the report.
 limit=240
 log=$SETUP_TEST_SCRATCH/wine-output.log
 rm -f "$log"

@@ -379,7 +379,6 @@ class SetupRun:
         and services are up; its output goes to the file output (not a pipe, which
         Wine's helper processes could hold open). Returns its exit code."""
         self.start_display()
-        self._ensure_wineserver()
         self._ensure_system()
         with open(output, "wb") as out:
             return subprocess.run(["wine", str(program), *map(str, args)], cwd=cwd or self.skin,
@@ -389,7 +388,6 @@ class SetupRun:
     def start_program(self):
         """Starts `wine setup.exe` (again) in the skin folder, on this run's display and prefix."""
         self._check_prefix_is_safe()
-        self._ensure_wineserver()
         self._ensure_system()
         self.process = subprocess.Popen(
             ["wine", "setup.exe", *self.args], cwd=self.skin, env=self.env(),
@@ -460,12 +458,14 @@ class SetupRun:
 
     def log(self) -> str:
         """What Wine printed so far (useful in failure messages)."""
-        path = self.scratch / "wine.log"
-        return path.read_text(errors="replace") if path.exists() else ""
+        return self._scratch_text("wine.log")
 
     def system_log(self) -> str:
         """What Wine's own processes (desktop, services, RPC) printed so far."""
-        path = self.scratch / "wine-system.log"
+        return self._scratch_text("wine-system.log")
+
+    def _scratch_text(self, name: str) -> str:
+        path = self.scratch / name
         return path.read_text(errors="replace") if path.exists() else ""
 
     def _check_prefix_is_safe(self):
@@ -508,6 +508,9 @@ class SetupRun:
         wait_for(ready, timeout=20, interval=0.02, what="this run's wineserver")
 
     def _ensure_system(self, wait: bool = True):
+        """Makes sure the run's server is up, then (once the display is, if one is
+        wanted) Wine's desktop and services; wait=False does not wait for them."""
+        self._ensure_wineserver()
         # With a display wanted, the desktop must come up on it: not before Xvfb.
         if self.use_display and not self.display:
             return
@@ -533,12 +536,11 @@ class SetupRun:
     def _wait_system(self):
         if self._system_ready:
             return
-        log = self.scratch / "wine-system.log"
         def ready():
             if self._system.poll() is not None:
                 raise RuntimeError(f"probe hold ended with code {self._system.returncode}: "
                                    f"{self.system_log()[-1500:]!r}")
-            return "ready\n" in log.read_text(errors="replace")
+            return "ready\n" in self.system_log()
         wait_for(ready, timeout=30, interval=0.05, what="Wine's desktop and services")
         self._system_ready = True
 
@@ -622,7 +624,6 @@ class SetupRun:
         # start gets new files (a new inode each), and only the probe's own standard
         # output is parsed; what came on standard error is kept in probe-stderr.log.
         out_path, err_path = self.scratch / "probe.out", self.scratch / "probe.err"
-        self._ensure_wineserver()
         self._ensure_system()
         for path in (out_path, err_path):
             path.unlink(missing_ok=True)
