@@ -97,7 +97,7 @@ def copy_prefix(template: Path, target: Path):
         shutil.copystat(source, dest)
 
 
-def _crash_lines(log: str) -> List[str]:
+def crash_lines(log: str) -> List[str]:
     """The lines in which Wine reports an unhandled exception (its own line,
     "wine: Unhandled page fault ...", and winedbg's "Unhandled exception: ...")."""
     return [line.strip() for line in log.splitlines() if "Unhandled" in line]
@@ -310,10 +310,10 @@ class SetupRun:
         # program still ends with code 0, so a crash shows only in these logs.
         program_log, system_log = self.log(), self.system_log()
         self.cleanup()
-        for line in _crash_lines(system_log):
+        for line in crash_lines(system_log):
             print(f"wine-system: {self.name}: a process of Wine's own crashed: {line}",
                   file=sys.stderr)
-        crashes = _crash_lines(program_log)
+        crashes = crash_lines(program_log)
         if crashes and exc_type is None:
             raise AssertionError(f"setup.exe or a program it started crashed: {crashes}\n"
                                  f"{program_log[-3000:]}")
