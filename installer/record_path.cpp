@@ -6,7 +6,9 @@
 bool RecordPathIn(const char* windows, UINT length, const char* name, char (&path)[MAX_PATH]) {
   // Without the Windows directory the name alone would be taken relative to
   // the current folder, or joined to an empty one at the drive root.
-  if (length == 0 || length >= MAX_PATH || name[0] == '\0') {
+  // The name is a plain file name: a folder part could make an existing file
+  // in a sub-folder of the Windows directory the record.
+  if (length == 0 || length >= MAX_PATH || !IsPlainEntryName(name)) {
     path[0] = '\0';
     return false;
   }

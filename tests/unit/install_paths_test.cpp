@@ -48,6 +48,10 @@ TEST(RecordPath, WithoutTheWindowsDirectoryThereIsNoRecordPath) {
       {"C:\\windows", 10, longName.c_str(), ""},
       {"C:\\windows", 10, "..\\boot.ini", ""},  // outside the Windows directory
       {"C:\\windows", 10, ".", ""},
+      {"C:\\windows", 10, "system32\\drivers.ini", ""},  // a folder part
+      {"C:\\windows", 10, "sub/rec.ini", ""},
+      {"C:\\windows", 10, "C:rec.ini", ""},
+      {"C:\\windows", 10, "\x83\\.ini", "C:\\windows\\\x83\\.ini"},  // ソ.ini: 5C is a trail byte
   };
   for (const Case& c : cases) {
     char path[MAX_PATH] = "stale";
