@@ -116,7 +116,10 @@ void ConnectInstaller() {
   installHost.shell = setupShell;
   installHost.setting = [](const char* key) { return setupStore->ValueOf(key); };
   installHost.numberSetting = [](const char* key) { return setupStore->NumberOf(key); };
-  installHost.recordedFolder = [] { return recordStore ? recordStore->ValueOf("InstallDirectory") : ""; };
+  installHost.recorded = [](const char* key) -> const char* {
+    const int slot = recordStore ? recordStore->IndexOf(key) : -1;
+    return slot < 0 ? nullptr : recordStore->values[slot];
+  };
   installHost.reloadRecord = ReloadRecord;
   installHost.barWidth = [] { return progressBar->width; };
   installHost.drawBar = DrawBar;

@@ -128,10 +128,6 @@ void SetupShell::CopyTree(const char* source, const char* destination,
       CopyTree(sourceChild, destinationChild, counter, problems);
       return;
     }
-    if (StandsAsLink(destinationChild)) {
-      problems.filesNotCopied++;  // a link where the file goes: never written through
-      return;
-    }
     CopyFileCounted(sourceChild, destinationChild, counter, problems);
   });
 }
@@ -144,7 +140,12 @@ uint32_t SetupShell::CopyFileCounted(const char* source, const char* destination
     problems.filesNotCopied++;
     return 0;
   }
-  FileHandle out(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  // A file standing where the copy goes loses its name and the copy is made
+  // anew, never written into: a hard link or a link to a file elsewhere is
+  // left as it was. One that cannot be removed (held open, read-only) stays,
+  // and this file is not copied.
+  DeleteFileA(destination);
+  FileHandle out(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   const DWORD size = GetFileSize(in.get(), nullptr);
   bool complete = static_cast<bool>(out) && size != INVALID_FILE_SIZE;

@@ -11,8 +11,9 @@
 #include "imaging/skin_layout.h"
 #include "installer/install_host.h"
 #include "installer/path_guard.h"
-#include "installer/record_path.h"
+#include "installer/setting_keys.h"
 #include "installer/setup_shell.h"
+#include "installer/uninstall_record.h"
 
 char installFolder[MAX_PATH];
 char sourceFolder[MAX_PATH];
@@ -36,22 +37,21 @@ void ShowError(const char* text) { ShowMessage(installHost.window, text, kCaptio
 const char* Setting(const char* key) { return installHost.setting(key); }
 
 void CreateConfiguredShortcut(int index) {
-  char fromKey[32], toKey[32], descriptionKey[40];
-  wsprintfA(fromKey, "CreateShortcutFrom%d", index);
-  wsprintfA(toKey, "CreateShortcutTo%d", index);
-  wsprintfA(descriptionKey, "CreateShortcutDescription%d", index);
-  const char* from = Setting(fromKey);
-  const char* to = Setting(toKey);
+  const char* from = Setting(NumberedKey("CreateShortcutFrom", index));
+  const char* to = Setting(NumberedKey("CreateShortcutTo", index));
   if (from[0] == '\0' || to[0] == '\0') return;
   char programs[MAX_PATH], target[MAX_PATH], link[MAX_PATH], workingFolder[MAX_PATH];
   if (!installHost.shell->GetProgramsFolder(programs)) return;
-  if (!JoinPath(target, installFolder, from) || !JoinPath(link, programs, to) ||
-      !IsStrictlyInside(link, programs)) {
-    return;
-  }
+  if (!JoinPath(target, installFolder, from) || !JoinPath(link, programs, to)) return;
+  // The link goes only into real folders below Programs, and a file standing
+  // at its name loses that name instead of being written through.
+  FolderChain folders;
+  if (folders.HoldParentsOf(programs, link) != FolderCheck::kRealFolder) return;
+  DeleteFileA(link);
   std::strcpy(workingFolder, target);
   CutToParent(workingFolder);
-  installHost.shell->CreateShortcut(target, workingFolder, link, Setting(descriptionKey));
+  installHost.shell->CreateShortcut(target, workingFolder, link,
+                                    Setting(NumberedKey("CreateShortcutDescription", index)));
 }
 
 void CreateStartMenuEntries() {
@@ -59,25 +59,10 @@ void CreateStartMenuEntries() {
   // Without the Programs folder nothing is made: names joined to an empty
   // folder would land at the root of the current drive.
   if (!installHost.shell->GetProgramsFolder(programs)) return;
-  char key[40];
-  for (int i = 0; i <= 4; ++i) {
-    wsprintfA(key, "CreateStartmenuDirectory%d", i);
-    CreateConfiguredFolder(programs, key);
+  for (int i = 0; i < kNumberedKeys; ++i) {
+    CreateConfiguredFolder(programs, NumberedKey("CreateStartmenuDirectory", i));
   }
-  for (int i = 0; i <= 4; ++i) CreateConfiguredShortcut(i);
-}
-
-// "InstallDirectory=" and the chosen folder, without a line end.
-void WriteUninstallRecord() {
-  char path[MAX_PATH];
-  if (!BuildRecordPath(Setting("UninstallIni"), path)) return;
-  FileHandle record(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!record) return;
-  DWORD written = 0;
-  WriteFile(record.get(), "InstallDirectory=", 17, &written, nullptr);
-  WriteFile(record.get(), installFolder, static_cast<DWORD>(std::strlen(installFolder)), &written,
-            nullptr);
+  for (int i = 0; i < kNumberedKeys; ++i) CreateConfiguredShortcut(i);
 }
 
 void Launch() {
@@ -100,7 +85,15 @@ void Launch() {
 }
 
 DWORD WINAPI CopyThread(LPVOID) {
-  installHost.shell->CopyTree(sourceFolder, destFolder, copiedBytes, copyProblems);
+  // Every folder from the chosen one down to the destination stays the real
+  // folder it is while the copy writes below it; one that is a link, or
+  // cannot be held, gets nothing.
+  FolderChain folders;
+  if (folders.Hold(installFolder, destFolder) == FolderCheck::kRealFolder) {
+    installHost.shell->CopyTree(sourceFolder, destFolder, copiedBytes, copyProblems);
+  } else {
+    copyProblems.filesNotCopied++;
+  }
   SetEvent(copyDone);
   return 0;
 }
@@ -123,7 +116,7 @@ DWORD WINAPI ProgressThread(LPVOID) {
   if (copyProblems.filesNotCopied.load() > 0 && !stopping) ShowError(kMsgFilesNotCopied);
 
   CreateStartMenuEntries();
-  WriteUninstallRecord();
+  WriteUninstallRecord(Setting("UninstallIni"), installFolder, Setting);
   installHost.reloadRecord();
 
   const int autoStart = installHost.numberSetting("AutoStart");
@@ -149,8 +142,13 @@ void CreateConfiguredFolder(const char* base, const char* key) {
   const char* value = Setting(key);
   if (value[0] == '\0') return;
   char path[MAX_PATH];
-  // A value such as "..\Other" would reach out of the folder it belongs to.
-  if (JoinPath(path, base, value) && IsStrictlyInside(path, base)) CreateDirectoryA(path, nullptr);
+  // A value such as "..\Other" would reach out of the folder it belongs to,
+  // and a link on the way would lead the new folder elsewhere.
+  FolderChain folders;
+  if (JoinPath(path, base, value) &&
+      folders.HoldParentsOf(base, path) == FolderCheck::kRealFolder) {
+    CreateDirectoryA(path, nullptr);
+  }
 }
 
 void InstallCommand() {
@@ -174,17 +172,25 @@ void InstallCommand() {
   }
   CutDriveRootBackslash(installFolder);
 
+  // InstallDest names a folder inside the chosen one (or, empty, the chosen
+  // folder itself): one such as "..\..\Other" installs nothing.
+  const char* installDest = Setting("InstallDest");
+  char plannedDest[MAX_PATH];
+  if (!JoinPath(plannedDest, installFolder, installDest) ||
+      (installDest[0] != '\0' && !IsStrictlyInside(plannedDest, installFolder))) {
+    ShowError(kMsgDestinationMissing);
+    return;
+  }
   // A destination inside the payload would make the copy walk into its own
   // output; a payload inside the destination would be emptied with it by the
-  // uninstall (Setup.ini, ui and data with it).
-  char plannedDest[MAX_PATH];
-  if (sourceFolder[0] != '\0' &&
-      JoinPath(plannedDest, installFolder, Setting("InstallDest"))) {
+  // uninstall (Setup.ini, ui and data with it), which empties a destination
+  // only when InstallDest names one below the chosen folder.
+  if (sourceFolder[0] != '\0') {
     if (WouldLieInside(plannedDest, sourceFolder)) {
       ShowError(kMsgDestinationInsidePayload);
       return;
     }
-    if (WouldLieInside(sourceFolder, plannedDest)) {
+    if (installDest[0] != '\0' && WouldLieInside(sourceFolder, plannedDest)) {
       ShowError(kMsgPayloadInsideDestination);
       return;
     }
@@ -196,12 +202,10 @@ void InstallCommand() {
     return;
   }
 
-  char key[32];
-  for (int i = 0; i <= 4; ++i) {
-    wsprintfA(key, "CreateDirectory%d", i);
-    CreateConfiguredFolder(installFolder, key);
+  for (int i = 0; i < kNumberedKeys; ++i) {
+    CreateConfiguredFolder(installFolder, NumberedKey("CreateDirectory", i));
   }
-  if (!JoinPath(destFolder, installFolder, Setting("InstallDest")) ||
+  if (!JoinPath(destFolder, installFolder, installDest) ||
       GetFileAttributesA(destFolder) == INVALID_FILE_ATTRIBUTES) {
     ShowError(kMsgDestinationMissing);
     return;

@@ -18,8 +18,9 @@ struct InstallHost {
   // Setup.ini as it reads now: a value ("" when missing) and a number (0 when missing).
   const char* (*setting)(const char* key) = nullptr;
   int (*numberSetting)(const char* key) = nullptr;
-  // InstallDirectory of the uninstall record read last ("" when there is none).
-  const char* (*recordedFolder)() = nullptr;
+  // A value of the uninstall record read last; null when the record, or that
+  // key in it, is missing.
+  const char* (*recorded)(const char* key) = nullptr;
   // Reads the record again, after the install has written it.
   void (*reloadRecord)() = nullptr;
   // The progress bar: its width, and drawing its left `width` pixels onto the window.

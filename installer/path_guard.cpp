@@ -254,28 +254,40 @@ FolderCheck FolderChain::Hold(const char* top, const char* tree) {
   held_.clear();
   char topFull[MAX_PATH], treeFull[MAX_PATH];
   if (!FullPathOf(top, topFull) || !FullPathOf(tree, treeFull) ||
-      !IsStrictlyInside(treeFull, topFull)) {
+      !IsSameOrInside(treeFull, topFull)) {
     return FolderCheck::kRefused;
   }
-  // top itself (which may be reached through a link: the install went
-  // through the same one), then each folder of tree's path beyond top, tree last.
-  auto holdOne = [&](const char* folder) {
+  // top itself may be reached through a link (the install went through the
+  // same one); every folder of tree's path beyond it must be a real folder.
+  auto holdOne = [&](const char* folder, bool followLinks) {
     FileHandle handle;
-    const FolderCheck check = HoldFolder(folder, handle, folder == topFull);
+    const FolderCheck check = HoldFolder(folder, handle, followLinks);
     if (check == FolderCheck::kRealFolder) held_.push_back(std::move(handle));
     return check;
   };
-  FolderCheck check = holdOne(topFull);
+  FolderCheck check = holdOne(topFull, true);
   const size_t topLength = std::strlen(topFull);
+  const size_t treeLength = std::strlen(treeFull);
   char prefix[MAX_PATH];
-  for (size_t i = 0; check == FolderCheck::kRealFolder && treeFull[i] != '\0';
+  for (size_t i = topLength; check == FolderCheck::kRealFolder && i < treeLength;
        i += CharLength(treeFull + i)) {
-    if (treeFull[i] != '\\' || i <= topLength) continue;
-    std::memcpy(prefix, treeFull, i);
-    prefix[i] = '\0';
-    check = holdOne(prefix);
+    const size_t end = i + CharLength(treeFull + i);
+    const bool endsFolder = treeFull[i] == '\\' ? i > topLength : end == treeLength;
+    if (!endsFolder) continue;
+    const size_t prefixLength = treeFull[i] == '\\' ? i : end;
+    std::memcpy(prefix, treeFull, prefixLength);
+    prefix[prefixLength] = '\0';
+    check = holdOne(prefix, false);
   }
-  if (check == FolderCheck::kRealFolder) check = holdOne(treeFull);
   if (check != FolderCheck::kRealFolder) held_.clear();
   return check;
+}
+
+FolderCheck FolderChain::HoldParentsOf(const char* top, const char* entry) {
+  held_.clear();
+  char parent[MAX_PATH];
+  if (!FullPathOf(entry, parent) || !IsStrictlyInside(parent, top) || !CutToParent(parent)) {
+    return FolderCheck::kRefused;
+  }
+  return Hold(top, parent);
 }

@@ -92,8 +92,8 @@ enum class FolderCheck { kRealFolder, kMissing, kRefused };
 // name's (Wine shows a Unix symbolic link only there).
 FolderCheck HoldRealFolder(const char* folder, FileHandle& held);
 
-// Holds every folder from `top` down to `tree` (which lies strictly inside
-// top), top first: top as the folder it is or leads to (the folder the user
+// Holds every folder from `top` down to `tree` (which is top or lies inside
+// it), top first: top as the folder it is or leads to (the folder the user
 // chose, which may be a link, a mount point or a synchronised folder), every
 // folder below it as HoldRealFolder does. kMissing when one of them does not
 // exist; kRefused when one below top is a link, or one is not a folder.
@@ -101,6 +101,10 @@ FolderCheck HoldRealFolder(const char* folder, FileHandle& held);
 class FolderChain {
  public:
   FolderCheck Hold(const char* top, const char* tree);
+  // Holds the folders from top down to the one that holds `entry`, which
+  // must lie strictly inside top: where a file or folder is about to be
+  // made or removed.
+  FolderCheck HoldParentsOf(const char* top, const char* entry);
   void Release() { held_.clear(); }
 
  private:

@@ -28,8 +28,10 @@ class SetupShell {
   // adding each byte written to counter.
   void CopyTree(const char* source, const char* destination, std::atomic<uint32_t>& counter,
                 CopyProblems& problems);
-  // Copies one file in 1024-byte blocks and a byte-by-byte tail. Returns the
-  // source's size, or 0 when it cannot be opened (nothing is created then).
+  // Copies one file in 1024-byte blocks and a byte-by-byte tail into a new
+  // file: one already at destination is removed first, never written into.
+  // Returns the source's size, or 0 when it cannot be opened (nothing is
+  // created or removed then).
   uint32_t CopyFileCounted(const char* source, const char* destination,
                            std::atomic<uint32_t>& counter, CopyProblems& problems);
   // Deletes everything below folder; the folder itself stays. Links inside

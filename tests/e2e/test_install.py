@@ -34,6 +34,16 @@ APP_KEYS = dict(
     CreateShortcutFrom2="Games\\MyApp\\readme.txt", CreateShortcutTo2="",  # no link name: skipped
 )
 
+# What the record holds after the folder, in its order: the values the install used.
+RECORDED_KEYS = ["InstallDest"] + [f"{stem}{i}" for stem in
+                                   ("CreateDirectory", "CreateStartmenuDirectory", "CreateShortcutTo")
+                                   for i in range(5)]
+
+
+def full_record(directory: str, keys: dict) -> bytes:
+    lines = [f"InstallDirectory={directory}"] + [f"{k}={keys.get(k, '')}" for k in RECORDED_KEYS]
+    return "".join(line + "\r\n" for line in lines).encode("cp932")
+
 
 def app_skin(**picture_changes):
     skin = standard_skin()
@@ -63,7 +73,7 @@ class Install(unittest.TestCase):
             confirm_chooser(run)
             wait_for(machine.record.exists, 20, what="the uninstall record")
             self.assertEqual(machine.record.read_bytes(),
-                             b"InstallDirectory=" + machine.desktop_windows_path.encode())
+                             full_record(machine.desktop_windows_path, APP_KEYS))
             dest = machine.desktop / "Games" / "MyApp"
             for relative, content in PAYLOAD.items():
                 target = dest / relative[len("data/"):]
@@ -108,7 +118,7 @@ class Install(unittest.TestCase):
             run.key("End", "Right", "Right")
             run.key("Return")
             wait_for(machine.record.exists, 20, what="the uninstall record")
-            self.assertEqual(machine.record.read_bytes(), b"InstallDirectory=C:")
+            self.assertEqual(machine.record.read_bytes(), full_record("C:", APP_KEYS))
             dest = run.prefix / "drive_c" / "Games" / "MyApp"
             self.assertEqual((dest / "readme.txt").read_bytes(), PAYLOAD["data/readme.txt"])
             link = run.read_link(machine.programs_windows_path + "\\TestApp\\Read me.lnk")

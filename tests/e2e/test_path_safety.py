@@ -8,14 +8,18 @@ must survive, and what the install made must still go."""
 
 import unittest
 
+import os
+
 from harness import wait_for
-from skin_run import (Machine, Screen, answer_box, move_skin_to_desktop, press_install_and_confirm,
-                      skin_run)
+from skin_run import (CAPTION, Machine, Screen, answer_box, move_skin_to_desktop,
+                      press_install_and_confirm, skin_run)
+from skins import INSTALL, ini_bytes
 from test_install import APP_KEYS, PAYLOAD, app_skin, files_below
 from test_uninstall import DONE, UNSAFE, canary, earlier_install, install, uninstall
 
 NOT_COPIED = ("一部のファイルをコピーできませんでした。\n"
               "コピーできなかったファイルはインストールされていません。")
+DEST_MISSING = "Setup.ini ファイルが異常です。インストール先フォルダが作られていません。"
 PAYLOAD_INSIDE = ("インストールするデータがインストール先フォルダの中にあります。"
                   "インストールを中止しました。")
 KEPT = b"must survive"
@@ -144,7 +148,83 @@ class NamesWithoutAnExactCodePageForm(unittest.TestCase):
             self.assertFalse([p for p in tree.rglob("*") if "¥" in p.name or "\\" in p.name])
 
 
+class TheRecordIsWhatTheUninstallTrusts(unittest.TestCase):
+    """Setup.ini lies in a folder the user can change; the record lies in the
+    Windows directory, which only an administrator can."""
+
+    def test_setup_ini_retargeted_after_the_install_aims_the_uninstall_nowhere_new(self):
+        with skin_run(self._testMethodName, app_skin(), **APP_KEYS) as run:
+            machine, screen = Machine(run), Screen(run)
+            install(run, screen, machine)
+            run.send_close(screen.window)
+            run.exit_code()
+            # Another of the user's folders and a start-menu entry of another
+            # program, named where the installed ones were.
+            planted = [canary(machine.desktop / "Victim" / "keep.txt"),
+                       canary(machine.programs / "Other" / "keep.lnk")]
+            retargeted = dict(APP_KEYS, InstallDest="Victim", CreateDirectory0="Victim",
+                              CreateStartmenuDirectory0="Other",
+                              CreateShortcutTo0="Other\keep.lnk")
+            run.write_file("Setup.ini", ini_bytes(app_skin().keys, Caption=CAPTION, **retargeted))
+            run.start_program()
+            self.assertEqual(uninstall(run, Screen(run)), [DONE])
+            assert_survived(self, planted)
+            self.assertFalse((machine.desktop / "Games").exists(), "what the install made goes")
+            assert_uninstalled_the_rest(self, machine)
+
+    def test_an_uninstall_ini_with_a_folder_part_names_no_record(self):
+        with skin_run(self._testMethodName, app_skin(), start=False,
+                      **dict(APP_KEYS, UninstallIni="system32\\victim.ini")) as run:
+            machine = Machine(run)
+            planted = canary(machine.windows / "system32" / "victim.ini")
+            run.start()
+            # Not taken for a record: the program starts uninstalled, and the
+            # install writes no record there.
+            press_install_and_confirm(run)
+            wait_for(lambda: (machine.desktop / "Games" / "MyApp" / "readme.txt").exists(), 20,
+                     what="the installed tree")
+            Screen(run).wait_pixel(25, 255, INSTALL)  # the final screen: the install has ended
+            assert_survived(self, [planted])
+
+
 class LinksWaitingInTheDestination(unittest.TestCase):
+
+    def test_a_destination_folder_that_is_a_link_gets_nothing(self):
+        with skin_run(self._testMethodName, app_skin(), start=False, **APP_KEYS) as run:
+            machine = Machine(run)
+            outside = run.scratch / "outside"
+            planted = [canary(outside / "readme.txt")]
+            (machine.desktop / "Games").mkdir()
+            (machine.desktop / "Games" / "MyApp").symlink_to(outside)
+            run.start()
+            press_install_and_confirm(run)
+            box = answer_box(run)
+            self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
+            wait_for(machine.record.exists, 20, what="the uninstall record")
+            assert_survived(self, planted)
+            self.assertEqual(files_below(outside), ["readme.txt"], "nothing new outside")
+
+    def test_hard_links_and_a_linked_start_menu_folder_are_not_written_through(self):
+        with skin_run(self._testMethodName, app_skin(), start=False, **APP_KEYS) as run:
+            machine = Machine(run)
+            outside = run.scratch / "outside"
+            tree = machine.desktop / "Games" / "MyApp"
+            tree.mkdir(parents=True)
+            # A file of the destination that shares its data with one elsewhere,
+            # and the start-menu folder leading to another folder.
+            shared = canary(outside / "shared.txt")
+            os.link(shared, tree / "readme.txt")
+            start_menu = canary(outside / "menu" / "keep.lnk")
+            (machine.programs / "TestApp").symlink_to(outside / "menu")
+            run.start()
+            screen = Screen(run)
+            install(run, screen, machine)
+            self.assertEqual((tree / "readme.txt").read_bytes(), PAYLOAD["data/readme.txt"])
+            self.assertEqual(files_below(outside / "menu"), ["keep.lnk"], "no shortcut made there")
+            self.assertEqual(uninstall(run, screen), [DONE])
+            assert_survived(self, [shared, start_menu])
+            self.assertFalse(tree.exists())
+
 
     def test_the_install_does_not_write_through_a_folder_link_in_the_destination(self):
         # (A link to a file cannot be shown here: Wine gives it the attributes
@@ -189,6 +269,22 @@ class NamesReachingOutOfTheirFolders(unittest.TestCase):
             assert_survived(self, planted)
             self.assertFalse((machine.desktop / "Games").exists(), "the install itself goes")
             self.assertFalse((machine.programs / "TestApp").exists())
+
+
+    def test_an_install_dest_leading_out_of_the_chosen_folder_installs_nothing(self):
+        with skin_run(self._testMethodName, app_skin(), start=False,
+                      **dict(APP_KEYS, InstallDest="..\\..\\canary")) as run:
+            machine = Machine(run)
+            planted = canary(machine.profile.parent / "canary" / "keep.txt")
+            before = files_below(machine.desktop)
+            run.start()
+            press_install_and_confirm(run)
+            box = answer_box(run)
+            self.assertEqual((box.caption, box.text), ("Error", DEST_MISSING))
+            assert_survived(self, [planted])
+            self.assertEqual(files_below(planted.parent), ["keep.txt"])
+            self.assertEqual(files_below(machine.desktop), before, "no folder made")
+            self.assertFalse(machine.record.exists())
 
 
 class PayloadInsideTheDestination(unittest.TestCase):

@@ -264,7 +264,7 @@ TEST_F(HeldFolders, AChainHoldsEveryFolderFromTheTopDownToTheTree) {
       {"guard", "guard\\a\\gone", FolderCheck::kMissing},
       {"guard", "guard\\gone\\b", FolderCheck::kMissing},
       {"guard", "guard\\file\\x", FolderCheck::kRefused},
-      {"guard", "guard", FolderCheck::kRefused},        // the top itself is never the tree
+      {"guard", "guard", FolderCheck::kRealFolder},     // the top alone: an empty InstallDest
       {"guard\\a", "guard", FolderCheck::kRefused},     // nor above it
       {"guard\\a", "guard\\ab", FolderCheck::kRefused}, // nor a sibling
   };
@@ -272,6 +272,11 @@ TEST_F(HeldFolders, AChainHoldsEveryFolderFromTheTopDownToTheTree) {
     FolderChain chain;
     EXPECT_EQ(chain.Hold(c.top, c.tree), c.expected) << c.top << " -> " << c.tree;
   }
+  FolderChain parents;  // the folders that hold an entry about to be made or removed
+  EXPECT_EQ(parents.HoldParentsOf("guard", "guard\\a\\new.txt"), FolderCheck::kRealFolder);
+  EXPECT_EQ(parents.HoldParentsOf("guard", "guard\\file\\new.txt"), FolderCheck::kRefused);
+  EXPECT_EQ(parents.HoldParentsOf("guard", "guard"), FolderCheck::kRefused);
+  EXPECT_EQ(parents.HoldParentsOf("guard\\a", "guard\\a\\..\\x"), FolderCheck::kRefused);
   FolderChain chain;
   ASSERT_EQ(chain.Hold("guard", "guard\\a\\b"), FolderCheck::kRealFolder);
   EXPECT_FALSE(MoveFileA("guard\\a", "guard\\moved")) << "an ancestor is held too";
