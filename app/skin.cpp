@@ -75,7 +75,7 @@ void ReadInstalledState() {
 // install worker that draws does so itself. On Windows the call returns at
 // once with nothing. The window's own thread is left alone: looking at its
 // queue there could run a sent message in the middle of a command.
-void ShowDrawingNow() {
+void FlushDrawingUnderWine() {
   if (GetWindowThreadProcessId(mainWindow, nullptr) == GetCurrentThreadId()) return;
   MSG message;
   PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
@@ -85,7 +85,7 @@ void ShowDrawingNow() {
 void DrawBar(int32_t width) {
   BitBlt(windowDC, progressBar->left, progressBar->top, width, progressBar->height,
          progressBar->dc, 0, 0, SRCCOPY);
-  ShowDrawingNow();
+  FlushDrawingUnderWine();
 }
 
 void ShowBareBase() {
@@ -94,12 +94,12 @@ void ShowBareBase() {
     screenSurface->CopyFrom(*baseSurface);
     screenSurface->BlitToWindow();
   }
-  ShowDrawingNow();
+  FlushDrawingUnderWine();
 }
 
 void ComposeAndShowScreen() {
   ComposeScreen();
-  ShowDrawingNow();
+  FlushDrawingUnderWine();
 }
 
 void ReloadRecord() {

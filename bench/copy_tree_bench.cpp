@@ -16,15 +16,15 @@ int main(int argc, char** argv) {
   SetupShell shell(nullptr);
   CreateDirectoryA(argv[2], nullptr);
   std::atomic<uint32_t> counter{0};
-  CopyProblems problems;
+  std::atomic<uint32_t> notCopied{0};
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
-  shell.CopyTree(argv[1], argv[2], counter, problems);
+  shell.CopyTree(argv[1], argv[2], counter, notCopied);
   QueryPerformanceCounter(&end);
   std::printf("%lu bytes %.6f seconds %lu files not copied\n",
               static_cast<unsigned long>(counter.load()),
               static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart,
-              static_cast<unsigned long>(problems.filesNotCopied.load()));
-  return problems.filesNotCopied.load() == 0 ? 0 : 1;
+              static_cast<unsigned long>(notCopied.load()));
+  return notCopied.load() == 0 ? 0 : 1;
 }

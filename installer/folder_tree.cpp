@@ -23,7 +23,7 @@ struct Entry {
   DWORD sizeLow;
   bool Named() const { return name[0] != '\0'; }
   bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
-  bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+  bool IsReparsePoint() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 };
 
 bool IsDotEntry(const wchar_t* name) {
@@ -82,7 +82,7 @@ void DeleteHeldContents(const char* folder) {
     // A junction or folder link is removed itself; its target is never
     // entered. A folder is entered only by a handle that shows it is still a
     // real folder and keeps it one until its contents are gone.
-    if (!entry.IsLink()) {
+    if (!entry.IsReparsePoint()) {
       FileHandle held;
       if (HoldRealFolder(child, held) == FolderCheck::kRealFolder) DeleteHeldContents(child);
     }
@@ -107,13 +107,13 @@ uint32_t SetupShell::ScanTreeSize(const char* folder) {
 }
 
 void SetupShell::CopyTree(const char* source, const char* destination,
-                          std::atomic<uint32_t>& counter, CopyProblems& problems) {
+                          std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied) {
   ForEachEntry(source, [&](const Entry& entry) {
     char sourceChild[MAX_PATH];
     char destinationChild[MAX_PATH];
     if (!entry.Named() || !JoinPath(sourceChild, source, entry.name) ||
         !JoinPath(destinationChild, destination, entry.name)) {
-      problems.filesNotCopied++;  // no exact name, or too long for a path: skipped
+      notCopied++;  // no exact name, or too long for a path: skipped
       return;
     }
     if (entry.IsFolder()) {
@@ -122,22 +122,22 @@ void SetupShell::CopyTree(const char* source, const char* destination,
       // the folder is entered only while it is held as a real folder.
       FileHandle held;
       if (HoldRealFolder(destinationChild, held) != FolderCheck::kRealFolder) {
-        problems.filesNotCopied += CountFiles(sourceChild);
+        notCopied += CountFiles(sourceChild);
         return;
       }
-      CopyTree(sourceChild, destinationChild, counter, problems);
+      CopyTree(sourceChild, destinationChild, counter, notCopied);
       return;
     }
-    CopyFileCounted(sourceChild, destinationChild, counter, problems);
+    CopyFileCounted(sourceChild, destinationChild, counter, notCopied);
   });
 }
 
 uint32_t SetupShell::CopyFileCounted(const char* source, const char* destination,
-                                     std::atomic<uint32_t>& counter, CopyProblems& problems) {
+                                     std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied) {
   FileHandle in(CreateFileA(source, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!in) {
-    problems.filesNotCopied++;
+    notCopied++;
     return 0;
   }
   // A file standing where the copy goes loses its name and the copy is made
@@ -177,7 +177,7 @@ uint32_t SetupShell::CopyFileCounted(const char* source, const char* destination
   if (!complete) {
     // What was written is not the file: leave no empty or cut-off copy behind.
     if (created) DeleteFileA(destination);
-    problems.filesNotCopied++;
+    notCopied++;
   }
   return planned;
 }

@@ -28,7 +28,7 @@ namespace {
 constexpr int kMinimumBarWidth = 100;
 constexpr DWORD kTickMilliseconds = 100;
 
-CopyProblems copyProblems;
+std::atomic<uint32_t> filesNotCopied{0};  // by CopyThread
 HANDLE copyDone = nullptr;             // set by CopyThread when its last file is closed
 std::atomic<bool> stopping{false};     // the program is shutting down
 
@@ -90,9 +90,9 @@ DWORD WINAPI CopyThread(LPVOID) {
   // cannot be held, gets nothing.
   FolderChain folders;
   if (folders.Hold(installFolder, destFolder) == FolderCheck::kRealFolder) {
-    installHost.shell->CopyTree(sourceFolder, destFolder, copiedBytes, copyProblems);
+    installHost.shell->CopyTree(sourceFolder, destFolder, copiedBytes, filesNotCopied);
   } else {
-    copyProblems.filesNotCopied++;
+    filesNotCopied++;
   }
   SetEvent(copyDone);
   return 0;
@@ -113,7 +113,7 @@ DWORD WINAPI ProgressThread(LPVOID) {
   WaitForSingleObject(copyDone, INFINITE);
   installHost.drawBar(installHost.barWidth());
 
-  if (copyProblems.filesNotCopied.load() > 0 && !stopping) ShowError(kMsgFilesNotCopied);
+  if (filesNotCopied.load() > 0 && !stopping) ShowError(kMsgFilesNotCopied);
 
   CreateStartMenuEntries();
   WriteUninstallRecord(Setting("UninstallIni"), installFolder, Setting);
@@ -221,7 +221,7 @@ void InstallCommand() {
   copiedBytes = 0;
   bytesPerStep = totalBytes / 100;
   pixelsPerStep = BarPixelsPerStep(installHost.barWidth());
-  copyProblems.filesNotCopied = 0;
+  filesNotCopied = 0;
   CloseWorkerHandles();  // those of an earlier install, long ended
   ResetEvent(copyDone);
 

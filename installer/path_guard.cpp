@@ -34,32 +34,10 @@ size_t CountBackslashes(const char* path, size_t& last) {
   return count;
 }
 
-}  // namespace
-
-bool CutToParent(char* path) {
-  size_t length = std::strlen(path);
-  if (length > 3 && EndsInBackslash(path)) path[--length] = '\0';
-  size_t last = 0;
-  const size_t count = CountBackslashes(path, last);
-  if (count == 0) return false;
-  if (IsDriveLetter(path[0]) && path[1] == ':' && path[2] == '\\') {
-    if (length <= 3) return false;
-    path[last == 2 ? 3 : last] = '\0';
-    return true;
-  }
-  if (path[0] == '\\' && path[1] == '\\') {
-    if (count <= 3) return false;  // "\\server\share" is the root
-    path[last] = '\0';
-    return true;
-  }
-  return false;
-}
-
-namespace {
-
-// The full path of path, unfolded, without a trailing backslash except on a
-// drive root; a bare drive "D:" means its root.
-bool FullPathOf(const char* path, char (&full)[MAX_PATH]) {
+// The full path (GetFullPathNameA) of path, in its own case, without a
+// trailing backslash except on a drive root; a bare drive "D:" means its root.
+// False when it would not fit.
+bool ResolveFullPath(const char* path, char (&full)[MAX_PATH]) {
   const char root[4] = {path[0], ':', '\\', '\0'};
   const bool bareDrive = path[0] != '\0' && path[1] == ':' && path[2] == '\0';
   const DWORD length = GetFullPathNameA(bareDrive ? root : path, MAX_PATH, full, nullptr);
@@ -87,7 +65,74 @@ bool IsNotFound(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// The full path of path, resolved and case-folded (ResolveFullPath, then
+// FoldCaseForComparison): the form in which two paths are compared.
+bool ComparableFullPath(const char* path, char (&full)[MAX_PATH]) {
+  if (!ResolveFullPath(path, full)) return false;
+  FoldCaseForComparison(full);
+  return true;
+}
+
+// HoldRealFolder, or with `followLinks` the folder a link leads to.
+FolderCheck HoldFolder(const char* folder, FileHandle& held, bool followLinks) {
+  held.reset();
+  char path[MAX_PATH];
+  if (!ResolveFullPath(folder, path)) return FolderCheck::kRefused;
+
+  const DWORD nameAttributes = GetFileAttributesA(path);
+  if (nameAttributes == INVALID_FILE_ATTRIBUTES) {
+    return IsNotFound(GetLastError()) ? FolderCheck::kMissing : FolderCheck::kRefused;
+  }
+  if (!(nameAttributes & FILE_ATTRIBUTE_DIRECTORY)) return FolderCheck::kRefused;
+  if (!followLinks && (nameAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      IsRedirection(nameAttributes, ListedReparseTag(path))) {
+    return FolderCheck::kRefused;
+  }
+
+  FileHandle handle(CreateFileA(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS |
+                                    (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+                                nullptr));
+  if (!handle) return IsNotFound(GetLastError()) ? FolderCheck::kMissing : FolderCheck::kRefused;
+  DWORD attributes = 0, tag = 0;
+  FILE_ATTRIBUTE_TAG_INFO tagInfo;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tagInfo, sizeof tagInfo)) {
+    attributes = tagInfo.FileAttributes;
+    tag = tagInfo.ReparseTag;
+  } else if (GetFileInformationByHandle(handle.get(), &info)) {
+    attributes = info.dwFileAttributes;
+  } else {
+    return FolderCheck::kRefused;
+  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (!followLinks && IsRedirection(attributes, tag))) {
+    return FolderCheck::kRefused;
+  }
+  held = std::move(handle);
+  return FolderCheck::kRealFolder;
+}
+
 }  // namespace
+
+bool CutToParent(char* path) {
+  size_t length = std::strlen(path);
+  if (length > 3 && EndsInBackslash(path)) path[--length] = '\0';
+  size_t last = 0;
+  const size_t count = CountBackslashes(path, last);
+  if (count == 0) return false;
+  if (IsDriveLetter(path[0]) && path[1] == ':' && path[2] == '\\') {
+    if (length <= 3) return false;
+    path[last == 2 ? 3 : last] = '\0';
+    return true;
+  }
+  if (path[0] == '\\' && path[1] == '\\') {
+    if (count <= 3) return false;  // "\\server\share" is the root
+    path[last] = '\0';
+    return true;
+  }
+  return false;
+}
 
 bool EndsInBackslash(const char* path) {
   const char* last = nullptr;
@@ -95,7 +140,7 @@ bool EndsInBackslash(const char* path) {
   return last != nullptr && *last == '\\' && CharLength(last) == 1;
 }
 
-void FoldFullPath(char* full) {
+void FoldCaseForComparison(char* full) {
   for (char* p = full; *p; p += CharLength(p)) {
     if (CharLength(p) == 1 && *p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
   }
@@ -103,15 +148,9 @@ void FoldFullPath(char* full) {
   if (n > 3 && EndsInBackslash(full)) full[n - 1] = '\0';
 }
 
-bool FoldedFullPath(const char* path, char (&full)[MAX_PATH]) {
-  if (!FullPathOf(path, full)) return false;
-  FoldFullPath(full);
-  return true;
-}
-
 bool IsSameOrInside(const char* inner, const char* outer) {
   char a[MAX_PATH], b[MAX_PATH];
-  if (!FoldedFullPath(inner, a) || !FoldedFullPath(outer, b)) return false;
+  if (!ComparableFullPath(inner, a) || !ComparableFullPath(outer, b)) return false;
   const size_t n = std::strlen(b);
   if (std::strncmp(a, b, n) != 0 || !IsCharBoundary(a, n)) return false;
   return a[n] == '\0' || a[n] == '\\' || EndsInBackslash(b);
@@ -129,7 +168,7 @@ bool IsAbsoluteFolder(const char* path) {
 bool IsSafeTreeToEmpty(const char* installDirectory, const char* installDest) {
   if (!IsAbsoluteFolder(installDirectory) || installDest[0] == '\0') return false;
   char tree[MAX_PATH], full[MAX_PATH];
-  if (!JoinPath(tree, installDirectory, installDest) || !FullPathOf(tree, full)) return false;
+  if (!JoinPath(tree, installDirectory, installDest) || !ResolveFullPath(tree, full)) return false;
   if (IsRootPath(full)) return false;
   // An InstallDest such as "." or "..\Other" leads back to or out of the
   // chosen folder: only a tree strictly below it is emptied.
@@ -174,7 +213,7 @@ bool WouldLieInside(const char* path, const char* folder) {
   FileIdentity target;
   if (!IdentityOf(folder, target)) return false;
   char walk[MAX_PATH];
-  if (!FullPathOf(path, walk)) return false;
+  if (!ResolveFullPath(path, walk)) return false;
   do {
     FileIdentity here;
     if (IdentityOf(walk, here) && here == target) return true;
@@ -202,50 +241,6 @@ bool StandsAsLink(const char* path) {
   return find && (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-namespace {
-
-// HoldRealFolder, or with `followLinks` the folder a link leads to.
-FolderCheck HoldFolder(const char* folder, FileHandle& held, bool followLinks) {
-  held.reset();
-  char path[MAX_PATH];
-  if (!FullPathOf(folder, path)) return FolderCheck::kRefused;
-
-  const DWORD nameAttributes = GetFileAttributesA(path);
-  if (nameAttributes == INVALID_FILE_ATTRIBUTES) {
-    return IsNotFound(GetLastError()) ? FolderCheck::kMissing : FolderCheck::kRefused;
-  }
-  if (!(nameAttributes & FILE_ATTRIBUTE_DIRECTORY)) return FolderCheck::kRefused;
-  if (!followLinks && (nameAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-      IsRedirection(nameAttributes, ListedReparseTag(path))) {
-    return FolderCheck::kRefused;
-  }
-
-  FileHandle handle(CreateFileA(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS |
-                                    (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
-                                nullptr));
-  if (!handle) return IsNotFound(GetLastError()) ? FolderCheck::kMissing : FolderCheck::kRefused;
-  DWORD attributes = 0, tag = 0;
-  FILE_ATTRIBUTE_TAG_INFO tagInfo;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tagInfo, sizeof tagInfo)) {
-    attributes = tagInfo.FileAttributes;
-    tag = tagInfo.ReparseTag;
-  } else if (GetFileInformationByHandle(handle.get(), &info)) {
-    attributes = info.dwFileAttributes;
-  } else {
-    return FolderCheck::kRefused;
-  }
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (!followLinks && IsRedirection(attributes, tag))) {
-    return FolderCheck::kRefused;
-  }
-  held = std::move(handle);
-  return FolderCheck::kRealFolder;
-}
-
-}  // namespace
-
 FolderCheck HoldRealFolder(const char* folder, FileHandle& held) {
   return HoldFolder(folder, held, false);
 }
@@ -253,7 +248,7 @@ FolderCheck HoldRealFolder(const char* folder, FileHandle& held) {
 FolderCheck FolderChain::Hold(const char* top, const char* tree) {
   held_.clear();
   char topFull[MAX_PATH], treeFull[MAX_PATH];
-  if (!FullPathOf(top, topFull) || !FullPathOf(tree, treeFull) ||
+  if (!ResolveFullPath(top, topFull) || !ResolveFullPath(tree, treeFull) ||
       !IsSameOrInside(treeFull, topFull)) {
     return FolderCheck::kRefused;
   }
@@ -286,7 +281,7 @@ FolderCheck FolderChain::Hold(const char* top, const char* tree) {
 FolderCheck FolderChain::HoldParentsOf(const char* top, const char* entry) {
   held_.clear();
   char parent[MAX_PATH];
-  if (!FullPathOf(entry, parent) || !IsStrictlyInside(parent, top) || !CutToParent(parent)) {
+  if (!ResolveFullPath(entry, parent) || !IsStrictlyInside(parent, top) || !CutToParent(parent)) {
     return FolderCheck::kRefused;
   }
   return Hold(top, parent);

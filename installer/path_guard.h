@@ -21,12 +21,8 @@ bool EndsInBackslash(const char* path);
 
 // Upper-cases the ASCII letters of full (a full path) in place and drops one
 // trailing backslash unless full is a drive root, so that "C:\A\" and "C:\a"
-// fold alike. Double-byte characters are kept whole.
-void FoldFullPath(char* full);
-
-// The folded full path (GetFullPathNameA) of path; a bare drive "D:" stands
-// for its root, never for D:'s current folder. False when it would not fit.
-bool FoldedFullPath(const char* path, char (&full)[MAX_PATH]);
+// compare alike. Double-byte characters are kept whole.
+void FoldCaseForComparison(char* full);
 
 // path with its last component cut away: "D:\A\B" -> "D:\A", "D:\A" -> "D:\",
 // "\\server\share\A" -> "\\server\share". False at a root or for a relative path.

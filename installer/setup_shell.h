@@ -9,11 +9,6 @@
 #include <atomic>
 #include <cstdint>
 
-// What a tree copy could not do: files skipped or not written in full.
-struct CopyProblems {
-  std::atomic<uint32_t> filesNotCopied{0};
-};
-
 // Whether `available` bytes are too few for `needed`; exactly enough is enough.
 inline bool IsSpaceShort(uint64_t available, uint32_t needed) { return available < needed; }
 
@@ -25,15 +20,16 @@ class SetupShell {
   // when the folder cannot be listed.
   uint32_t ScanTreeSize(const char* folder);
   // Copies everything below source into destination (which must exist),
-  // adding each byte written to counter.
+  // adding each byte written to counter and each file skipped or not written
+  // in full to notCopied.
   void CopyTree(const char* source, const char* destination, std::atomic<uint32_t>& counter,
-                CopyProblems& problems);
+                std::atomic<uint32_t>& notCopied);
   // Copies one file in 1024-byte blocks and a byte-by-byte tail into a new
   // file: one already at destination is removed first, never written into.
   // Returns the source's size, or 0 when it cannot be opened (nothing is
   // created or removed then).
   uint32_t CopyFileCounted(const char* source, const char* destination,
-                           std::atomic<uint32_t>& counter, CopyProblems& problems);
+                           std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied);
   // Deletes everything below folder; the folder itself stays. Links inside
   // it are removed as links: what they point to is never entered.
   void DeleteTreeContents(const char* folder);

@@ -58,11 +58,32 @@ TEST_F(FolderTree, ScanAddsFileSizesAtEveryDepth) {
   EXPECT_EQ(shell.ScanTreeSize("tree\\missing"), 0u);
 }
 
-TEST_F(FolderTree, HiddenAndReadOnlyFilesCountLikeOthers) {
-  File("hidden", 5);
-  SetFileAttributesA("tree\\hidden", FILE_ATTRIBUTE_HIDDEN);
-  EXPECT_EQ(shell.ScanTreeSize("tree"), 5u);
-  SetFileAttributesA("tree\\hidden", FILE_ATTRIBUTE_NORMAL);
+TEST_F(FolderTree, HiddenAndReadOnlyFilesAreMeasuredCopiedAndDeletedLikeOthers) {
+  Folder("src");
+  Folder("dst");
+  File("src\\hidden", 5);
+  File("src\\readonly", 7);
+  SetFileAttributesA("tree\\src\\hidden", FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesA("tree\\src\\readonly", FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(shell.ScanTreeSize("tree\\src"), 12u);
+  std::atomic<uint32_t> counter{0};
+  std::atomic<uint32_t> notCopied{0};
+  shell.CopyTree("tree\\src", "tree\\dst", counter, notCopied);
+  EXPECT_EQ(counter.load(), 12u);
+  EXPECT_EQ(notCopied.load(), 0u);
+  for (const char* copy : {"tree\\dst\\hidden", "tree\\dst\\readonly"}) {
+    const DWORD attributes = GetFileAttributesA(copy);
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << copy;
+    EXPECT_EQ(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY), 0u)
+        << copy << ": a copy gets normal attributes";
+  }
+  shell.DeleteTreeContents("tree\\dst");
+  EXPECT_FALSE(Exists("tree\\dst\\hidden"));
+  EXPECT_FALSE(Exists("tree\\dst\\readonly"));
+  shell.DeleteTreeContents("tree\\src");
+  EXPECT_FALSE(Exists("tree\\src\\hidden")) << "a hidden file goes like any other";
+  EXPECT_TRUE(Exists("tree\\src\\readonly")) << "a read-only file stays";
+  SetFileAttributesA("tree\\src\\readonly", FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(FolderTree, CopyCountsEveryByteOfEachSize) {
@@ -76,10 +97,10 @@ TEST_F(FolderTree, CopyCountsEveryByteOfEachSize) {
   }
   Folder("dst");
   std::atomic<uint32_t> counter{0};
-  CopyProblems problems;
-  shell.CopyTree("tree\\src", "tree\\dst", counter, problems);
+  std::atomic<uint32_t> notCopied{0};
+  shell.CopyTree("tree\\src", "tree\\dst", counter, notCopied);
   EXPECT_EQ(counter.load(), total);
-  EXPECT_EQ(problems.filesNotCopied.load(), 0u);
+  EXPECT_EQ(notCopied.load(), 0u);
   for (size_t size : sizes) {
     const std::string name = "tree\\dst\\sub\\f" + std::to_string(size);
     const Bytes expected = Pattern(size);
@@ -94,8 +115,8 @@ TEST_F(FolderTree, CopyOverwritesButLeavesOtherFilesAlone) {
   File("dst\\same", 50);
   File("dst\\mine", 4);
   std::atomic<uint32_t> counter{0};
-  CopyProblems problems;
-  shell.CopyTree("tree\\src", "tree\\dst", counter, problems);
+  std::atomic<uint32_t> notCopied{0};
+  shell.CopyTree("tree\\src", "tree\\dst", counter, notCopied);
   EXPECT_EQ(ReadAll("tree\\dst\\same").size(), 3u);
   EXPECT_EQ(ReadAll("tree\\dst\\mine").size(), 4u);
 }
@@ -107,21 +128,21 @@ TEST_F(FolderTree, ALockedSourceFileIsSkippedAndReported) {
   File("src\\free", 7);
   HANDLE lock = CreateFileA("tree\\src\\locked", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   std::atomic<uint32_t> counter{0};
-  CopyProblems problems;
-  shell.CopyTree("tree\\src", "tree\\dst", counter, problems);
+  std::atomic<uint32_t> notCopied{0};
+  shell.CopyTree("tree\\src", "tree\\dst", counter, notCopied);
   CloseHandle(lock);
   EXPECT_EQ(counter.load(), 7u);
-  EXPECT_EQ(problems.filesNotCopied.load(), 1u);
+  EXPECT_EQ(notCopied.load(), 1u);
   EXPECT_FALSE(Exists("tree\\dst\\locked"));
-  EXPECT_EQ(shell.CopyFileCounted("tree\\src\\missing", "tree\\dst\\x", counter, problems), 0u);
+  EXPECT_EQ(shell.CopyFileCounted("tree\\src\\missing", "tree\\dst\\x", counter, notCopied), 0u);
   EXPECT_FALSE(Exists("tree\\dst\\x"));
 }
 
 TEST_F(FolderTree, CopyFromAMissingFolderDoesNothing) {
   Folder("dst");
   std::atomic<uint32_t> counter{0};
-  CopyProblems problems;
-  shell.CopyTree("tree\\missing", "tree\\dst", counter, problems);
+  std::atomic<uint32_t> notCopied{0};
+  shell.CopyTree("tree\\missing", "tree\\dst", counter, notCopied);
   EXPECT_EQ(counter.load(), 0u);
   EXPECT_EQ(shell.ScanTreeSize("tree\\dst"), 0u);
 }
@@ -135,9 +156,9 @@ TEST_F(FolderTree, PathsTooLongAreSkippedNotOverrun) {
   CreateDirectoryA(deep.c_str(), nullptr);
   File("src\\" + std::string(20, 'n'), 3);
   std::atomic<uint32_t> counter{0};
-  CopyProblems problems;
-  shell.CopyTree("tree\\src", deep.c_str(), counter, problems);
-  EXPECT_EQ(problems.filesNotCopied.load(), 1u);
+  std::atomic<uint32_t> notCopied{0};
+  shell.CopyTree("tree\\src", deep.c_str(), counter, notCopied);
+  EXPECT_EQ(notCopied.load(), 1u);
   EXPECT_EQ(counter.load(), 2u);
 }
 
