@@ -623,19 +623,29 @@ class SetupRun:
         # They may write there any time later, at their own file offsets, so every
         # start gets new files (a new inode each), and only the probe's own standard
         # output is parsed; what came on standard error is kept in probe-stderr.log.
+        #
+        # Now and then a start of a probe ends at once with status 1 and prints
+        # nothing, while the same start again succeeds. A query that ended so is
+        # started again (at most twice, each noted in probe-stderr.log); a command
+        # that acts on a window is not, and its failure stands.
         out_path, err_path = self.scratch / "probe.out", self.scratch / "probe.err"
         self._ensure_system()
-        for path in (out_path, err_path):
-            path.unlink(missing_ok=True)
-        with open(out_path, "xb") as out, open(err_path, "xb") as err:
-            result = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
-                                    env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=err, timeout=30)
-        output = out_path.read_bytes().decode("utf-8", errors="replace")
-        errors = err_path.read_bytes().decode("utf-8", errors="replace")
-        if errors:
-            with open(self.scratch / "probe-stderr.log", "a") as log:
-                log.write(f"probe {' '.join(map(str, args))}: {errors}")
+        for attempt in range(3 if args[0] in ("windows", "link", "processes") else 1):
+            for path in (out_path, err_path):
+                path.unlink(missing_ok=True)
+            with open(out_path, "xb") as out, open(err_path, "xb") as err:
+                result = subprocess.run(["wine", str(self.probe), *map(str, args)], cwd=self.drive,
+                                        env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
+                                        stderr=err, timeout=30)
+            output = out_path.read_bytes().decode("utf-8", errors="replace")
+            errors = err_path.read_bytes().decode("utf-8", errors="replace")
+            silent = result.returncode == 1 and not output and not errors
+            if errors or silent:
+                with open(self.scratch / "probe-stderr.log", "a") as log:
+                    log.write(f"probe {' '.join(map(str, args))}: "
+                              f"{errors or 'ended with status 1 and no output'}\n")
+            if not silent:
+                break
         if result.returncode != 0:
             raise RuntimeError(f"probe {' '.join(map(str, args))} failed "
                                f"({result.returncode}): {output}{errors}\n"

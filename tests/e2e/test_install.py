@@ -119,12 +119,19 @@ class Install(unittest.TestCase):
             run.key("Return")
             wait_for(machine.record.exists, 20, what="the uninstall record")
             self.assertEqual(machine.record.read_bytes(), full_record("C:", APP_KEYS))
-            dest = run.prefix / "drive_c" / "Games" / "MyApp"
+            drive_c = run.prefix / "drive_c"
+            dest = drive_c / "Games" / "MyApp"
             self.assertEqual((dest / "readme.txt").read_bytes(), PAYLOAD["data/readme.txt"])
             link = run.read_link(machine.programs_windows_path + "\\TestApp\\Read me.lnk")
             self.assertEqual((link["target"], link["folder"]),
                              ("C:\\Games\\MyApp\\readme.txt", "C:\\Games\\MyApp"))
-            screen.wait_highlight(155, 255, UNINSTALL_H)
+            # The uninstall from "C:" empties C:\Games\MyApp and nothing else of the drive.
+            from test_uninstall import DONE, uninstall
+            self.assertEqual(uninstall(run, screen), [DONE])
+            self.assertFalse((drive_c / "Games").exists())
+            self.assertFalse((drive_c / "Saves").exists())
+            self.assertFalse(machine.record.exists())
+            self.assertTrue((drive_c / "windows" / "system32").is_dir())
 
     def test_cancelling_the_chooser_creates_nothing(self):
         with skin_run(self._testMethodName, app_skin(), **APP_KEYS) as run:

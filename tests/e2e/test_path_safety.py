@@ -305,6 +305,24 @@ class PayloadInsideTheDestination(unittest.TestCase):
             self.assertEqual(files_below(machine.desktop), before, "nothing was copied")
             self.assertFalse(machine.record.exists())
 
+    def test_an_empty_install_dest_installs_above_the_setup_and_its_uninstall_empties_nothing(self):
+        # The uninstall never empties the chosen folder itself, so the setup
+        # folder inside it is safe: the install goes ahead.
+        keys = dict(APP_KEYS, CreateDirectory0="", CreateDirectory1="", CreateDirectory2="",
+                    InstallDest="", CreateShortcutFrom0="readme.txt", CreateShortcutFrom1="")
+        with skin_run(self._testMethodName, app_skin(), start=False, **keys) as run:
+            machine = Machine(run)
+            move_skin_to_desktop(run, machine)
+            run.start()
+            screen = Screen(run)
+            install(run, screen, machine)
+            self.assertEqual((machine.desktop / "readme.txt").read_bytes(), PAYLOAD["data/readme.txt"])
+            self.assertIn(b"\r\nInstallDest=\r\n", machine.record.read_bytes())
+            self.assertEqual(uninstall(run, screen), [UNSAFE, DONE])
+            self.assertTrue((machine.desktop / "readme.txt").exists(), "the chosen folder is not emptied")
+            self.assertTrue((run.skin / "data" / "readme.txt").exists())
+            assert_uninstalled_the_rest(self, machine)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -4,10 +4,11 @@ the pointer, dragging by the title area, and every way of ending it."""
 
 import unittest
 
-from harness import BACKDROP_COLOR, SetupRun
-from skin_run import CAPTION, Screen, skin_run
+from harness import BACKDROP_COLOR, SetupRun, wait_for
+from skin_run import CAPTION, Machine, Screen, press_install_and_confirm, skin_run
 from skins import (BASE, EXIT, EXIT_H, INSTALL, INSTALL_H, NEAR_BLACK, UNINSTALL, UNINSTALL_H,
                    Picture, ini_bytes, solid, standard_skin)
+from test_install import APP_KEYS, app_skin
 
 NOT_FOUND = "サポートしている拡張子を持つ画像ファイル {} は存在しません。"
 
@@ -135,7 +136,6 @@ class DraggingAndEnding(unittest.TestCase):
             run.move(start[0] + 200 + 60, start[1] + 20 + 40)
             run.move(start[0] + 200 + 70, start[1] + 20 + 45)
             run.mouseup()
-            from harness import wait_for
             wait_for(lambda: (screen.refresh(), screen.origin)[1] == (start[0] + 70, start[1] + 45),
                      10, what="the window to follow the pointer",
                      describe=lambda: f"origin {screen.origin}")
@@ -180,6 +180,43 @@ class DraggingAndEnding(unittest.TestCase):
             screen.wait_pixel(285, 255, EXIT)
             self.assertTrue(run.running())
             self.assertEqual([w.cls for w in run.program_windows()], ["Develop by Vantorel."])
+
+    def test_a_press_on_install_released_over_exit_runs_exit(self):
+        # A command runs on the release alone, wherever the button went down.
+        with skin_run(self._testMethodName) as run:
+            screen = Screen(run)
+            screen.wait_highlight(25, 255, INSTALL_H)
+            run.mousedown()
+            screen.move(300, 260)
+            run.mouseup()
+            self.assertEqual(run.exit_code(timeout=15), 0)
+
+    def test_while_the_copy_runs_only_dragging_reacts(self):
+        skin = app_skin()
+        for i in range(4000):  # their byte-by-byte tails keep the copy busy for seconds
+            skin.overrides[f"data/many/f{i:04d}.dat"] = b"p" * 1000
+        with skin_run(self._testMethodName, skin, **APP_KEYS) as run:
+            machine = Machine(run)
+            screen = press_install_and_confirm(run)
+            dest = machine.desktop / "Games" / "MyApp" / "many"
+            wait_for(lambda: dest.exists() and any(dest.iterdir()), 20, what="the copy to start")
+            start = screen.origin
+            # Hover and a release on Exit, and Alt+F4, then a drag: the window
+            # handles them in that order, so once it has moved it has ignored the rest.
+            screen.click(300, 260)
+            run.key("alt+F4", window=screen.window)
+            screen.move(200, 20)
+            run.mousedown()
+            run.move(start[0] + 200 + 30, start[1] + 20 + 20)
+            run.mouseup()
+            wait_for(lambda: (screen.refresh(), screen.origin)[1] == (start[0] + 30, start[1] + 20),
+                     10, what="the window to follow the pointer")
+            self.assertFalse(machine.record.exists(), "all of it happened while the copy ran")
+            self.assertTrue(run.running())
+            self.assertEqual(screen.pixel(285, 255), BASE, "no button, no highlight while busy")
+            wait_for(machine.record.exists, 60, what="the install to finish")
+            screen.wait_highlight(285, 255, EXIT_H)
+            self.assertTrue(run.running())
 
     def test_a_repeated_wm_destroy_does_no_harm(self):
         with skin_run(self._testMethodName) as run:
