@@ -9,7 +9,7 @@ import unittest
 from harness import ENGLISH, wait_for
 from skin_run import Machine, Screen, answer_box, skin_run
 from skins import INSTALL_H, UNINSTALL_H
-from test_install import files_below, app_skin
+from test_install import app_skin, files_below
 from test_uninstall import CONFIRM, DONE
 
 CAPTION = "表示ソフトのインストーラ"
