@@ -164,10 +164,14 @@ void InstallCommand() {
   CutDriveRootBackslash(current);
   if (!JoinPath(sourceFolder, current, "data")) sourceFolder[0] = '\0';
 
-  const bool cancelled = installHost.shell->ChooseFolder(installFolder);
+  const FolderChoice choice = installHost.shell->ChooseFolder(installFolder);
   if (installHost.shutdownHasRun()) return;  // the window was closed while the chooser was up
-  if (cancelled) {
+  if (choice == FolderChoice::kCancelled) {
     ShowMessage(installHost.window, kMsgInstallCancelled, kCaptionInformation, MB_OK);
+    return;
+  }
+  if (choice == FolderChoice::kUnnameable) {
+    ShowError(kMsgFolderNameUnusable);
     return;
   }
   CutDriveRootBackslash(installFolder);

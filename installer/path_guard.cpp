@@ -183,19 +183,32 @@ bool IsPlainEntryName(const char* name) {
   return true;
 }
 
-bool ExactAnsiName(const wchar_t* wide, char (&name)[MAX_PATH]) {
+namespace {
+// The ANSI form of a Unicode text, only when it converts back to exactly that
+// text: no best-fit substitute, no default character. False otherwise.
+bool ExactAnsiForm(const wchar_t* wide, char (&ansi)[MAX_PATH]) {
   // Code page 65001 takes neither the flag nor the used-default report; the
   // round trip below still catches every substitute there.
   const bool utf8 = GetACP() == CP_UTF8;
   BOOL usedDefault = FALSE;
-  const int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, name,
+  const int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, ansi,
                                          MAX_PATH, nullptr, utf8 ? nullptr : &usedDefault);
   wchar_t back[MAX_PATH];
-  const bool exact =
-      length > 0 && !usedDefault &&
-      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, back, MAX_PATH) > 0 &&
-      std::wcscmp(back, wide) == 0 && IsPlainEntryName(name);
+  return length > 0 && !usedDefault &&
+         MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, -1, back, MAX_PATH) > 0 &&
+         std::wcscmp(back, wide) == 0;
+}
+}  // namespace
+
+bool ExactAnsiName(const wchar_t* wide, char (&name)[MAX_PATH]) {
+  const bool exact = ExactAnsiForm(wide, name) && IsPlainEntryName(name);
   if (!exact) name[0] = '\0';
+  return exact;
+}
+
+bool ExactAnsiPath(const wchar_t* wide, char (&path)[MAX_PATH]) {
+  const bool exact = ExactAnsiForm(wide, path) && path[0] != '\0';
+  if (!exact) path[0] = '\0';
   return exact;
 }
 

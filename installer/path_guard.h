@@ -54,6 +54,12 @@ bool IsPlainEntryName(const char* name);
 // Unicode name, and plain (IsPlainEntryName). False otherwise, name then empty.
 bool ExactAnsiName(const wchar_t* wide, char (&name)[MAX_PATH]);
 
+// The ANSI form of a whole Unicode path (the folder the user chose), only when
+// it names exactly that path by the same rule as ExactAnsiName: no best-fit
+// substitute, no "?", converting back to the same text. False, path then
+// empty, for a path the ANSI file functions would take somewhere else.
+bool ExactAnsiPath(const wchar_t* wide, char (&path)[MAX_PATH]);
+
 // ----- File identities and links -------------------------------------------------
 
 // The volume and file index of an existing file or folder: the same for every

@@ -12,6 +12,11 @@
 // Whether `available` bytes are too few for `needed`; exactly enough is enough.
 inline bool IsSpaceShort(uint64_t available, uint32_t needed) { return available < needed; }
 
+// What the folder chooser gave: a folder, nothing (cancelled, or something
+// that is not a file-system folder), or a folder whose name the ANSI code page
+// cannot spell exactly (the ANSI functions would reach another folder).
+enum class FolderChoice { kChosen, kCancelled, kUnnameable };
+
 class SetupShell {
  public:
   explicit SetupShell(HWND owner) : owner_(owner) {}
@@ -34,9 +39,8 @@ class SetupShell {
   // it are removed as links: what they point to is never entered.
   void DeleteTreeContents(const char* folder);
 
-  // Asks for the install folder. True when the user cancelled (or confirmed
-  // something that is not a file-system folder); path is then untouched.
-  bool ChooseFolder(char (&path)[MAX_PATH]);
+  // Asks for the install folder; path is set only for kChosen.
+  FolderChoice ChooseFolder(char (&path)[MAX_PATH]);
   // True when the caller may use fewer than `needed` bytes on folder's drive,
   // or when that cannot be determined.
   bool LacksFreeSpace(const char* folder, uint32_t needed);

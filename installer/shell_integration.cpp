@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "common/win32_guards.h"
+#include "installer/path_guard.h"
 #include "installer/setup_shell.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr char kChooseFolderTitle[] =
     "\x82\xBE\x82\xB3\x82\xA2";
 }  // namespace
 
-bool SetupShell::ChooseFolder(char (&path)[MAX_PATH]) {
+FolderChoice SetupShell::ChooseFolder(char (&path)[MAX_PATH]) {
   ComInit com;
   char displayName[MAX_PATH] = {};
   BROWSEINFOA info = {};
@@ -23,13 +24,17 @@ bool SetupShell::ChooseFolder(char (&path)[MAX_PATH]) {
   info.lpszTitle = kChooseFolderTitle;
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
-  if (item == nullptr) return true;
-  char chosen[MAX_PATH] = {};
-  const bool hasPath = SHGetPathFromIDListA(item, chosen) && chosen[0] != '\0';
+  if (item == nullptr) return FolderChoice::kCancelled;
+  // Read as Unicode: the ANSI form of a name such as "José" is a best-fit
+  // "Jose" or a "?", which would be another folder or none.
+  wchar_t chosen[MAX_PATH] = {};
+  const bool hasPath = SHGetPathFromIDListW(item, chosen) && chosen[0] != L'\0';
   CoTaskMemFree(item);
-  if (!hasPath) return true;  // nothing on disk to install into
-  lstrcpynA(path, chosen, MAX_PATH);
-  return false;
+  if (!hasPath) return FolderChoice::kCancelled;  // nothing on disk to install into
+  char exact[MAX_PATH];
+  if (!ExactAnsiPath(chosen, exact)) return FolderChoice::kUnnameable;
+  lstrcpynA(path, exact, MAX_PATH);
+  return FolderChoice::kChosen;
 }
 
 bool SetupShell::LacksFreeSpace(const char* folder, uint32_t needed) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Prepares this machine to build and test setup.exe: Debian packages, the
-# Japanese locale that Wine takes its code page from, and the cross-built
+# Japanese and English locales that Wine takes its code page from, and the cross-built
 # static libraries (libpng, libjpeg, GoogleTest), built once per machine and
 # linked from build/deps/prefix.
 # Safe to run again: every step checks whether its work is already done.
@@ -38,10 +38,14 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Wine takes the ANSI code page from the glibc locale; without it GetACP() is 1252.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  echo "setup: generating the ja_JP.UTF-8 locale"
-  as_root localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+# The tests run under Japanese; one runs under English, where only setup.exe's
+# manifest gives it code page 932.
+for name in ja_JP en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8\$"; then
+    echo "setup: generating the $name.UTF-8 locale"
+    as_root localedef -i "$name" -f UTF-8 "$name.UTF-8"
+  fi
+done
 
 # Source packages come through a deb-src twin of the system's own apt source.
 src_list=/etc/apt/sources.list.d/setup-deb-src.sources

@@ -12,6 +12,11 @@ template=$1
 unit=${2:-}
 
 export WINEDEBUG=-all
+# The prefix is made under English, whatever the caller's locale, so that it is
+# the same on every machine. Wine takes the ANSI code page, and rewrites the
+# prefix's locale and font values, from LANG at every start: the runs under
+# Japanese (the suite) and under English share this one template.
+export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 # Wine links the user folders to $HOME's: point it at a scratch folder, never the real home.

@@ -31,6 +31,9 @@ BUILD = REPO / "build"
 SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
 BACKDROP_COLOR = (0x12, 0xAB, 0x34)
 DEFAULT_TIMEOUT = 30.0
+# The locales Wine runs in: its ANSI code page comes from LANG at every start
+# (932 under Japanese; 1252 under English, where only the manifest gives 932).
+JAPANESE, ENGLISH = "ja_JP.UTF-8", "en_US.UTF-8"
 
 WS_POPUP = 0x80000000
 WS_CAPTION = 0x00C00000
@@ -261,15 +264,16 @@ class SetupRun:
     backdrop: True shows a full-screen window in BACKDROP_COLOR behind the program.
     folder:   name of the skin folder on drive Y:.
     start:    False lays everything out but waits for an explicit start().
+    lang:     the locale Wine runs in (JAPANESE or ENGLISH).
     """
 
     def __init__(self, name: str, ini: Union[bytes, str, None] = None, files=None,
                  display: bool = True, backdrop: bool = False, folder: str = "skin",
-                 args=(), start: bool = True):
+                 args=(), start: bool = True, lang: str = JAPANESE):
         self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
         self.ini, self.files = ini, dict(files or {})
         self.use_display, self.use_backdrop = display, backdrop
-        self.args, self.auto_start = list(args), start
+        self.args, self.auto_start, self.lang = list(args), start, lang
 
         self.exe = _setting("SETUP_EXE", BUILD / "setup.exe")
         self.probe = _setting("SETUP_PROBE", BUILD / "probe.exe")
@@ -440,13 +444,13 @@ class SetupRun:
         _reap_retired()
 
     def env(self) -> dict:
-        """The environment Wine runs in: this run's prefix, HOME, display and Japanese locale."""
+        """The environment Wine runs in: this run's prefix, HOME, display and locale."""
         env = {k: v for k, v in os.environ.items()
                if not k.startswith(("LC_", "XDG_", "WINE")) and k not in
                ("DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE")}
         env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
-                   LANG="ja_JP.UTF-8", HOME=str(self.home))
+                   LANG=self.lang, HOME=str(self.home))
         if self.display:
             env["DISPLAY"] = self.display
         return env

@@ -3,7 +3,7 @@ program on a skin, find its window, and wait for screen pixels."""
 
 from typing import Tuple
 
-from harness import SetupRun, wait_for
+from harness import JAPANESE, SetupRun, wait_for
 from skins import INSTALL, Skin, ini_bytes, standard_skin
 
 MAIN_CLASS = "Develop by Vantorel."
@@ -11,10 +11,10 @@ CAPTION = "テスト用インストーラ"
 
 
 def skin_run(name: str, skin: Skin = None, start: bool = True, backdrop: bool = True,
-             **ini_extra) -> SetupRun:
+             lang: str = JAPANESE, **ini_extra) -> SetupRun:
     skin = skin or standard_skin()
-    return SetupRun(name, ini=ini_bytes(skin.keys, Caption=CAPTION, **ini_extra),
-                    files=skin.files(), backdrop=backdrop, start=start)
+    return SetupRun(name, ini=ini_bytes(skin.keys, **{"Caption": CAPTION, **ini_extra}),
+                    files=skin.files(), backdrop=backdrop, start=start, lang=lang)
 
 
 class Screen:

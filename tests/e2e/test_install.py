@@ -13,6 +13,8 @@ from skins import (BAR, INSTALL, INSTALL_H, UNINSTALL_H, Picture, ini_bytes, sol
                    standard_skin)
 
 SHIFT_JIS_NAME = "説明つきアプリ"
+UNNAMEABLE = ("選択されたフォルダの名前には、このインストーラで扱えない文字が含まれています。"
+              "別のフォルダを選択してください。")
 PAYLOAD = {
     "data/readme.txt": b"read me\r\n",
     "data/bin/tool.bin": bytes(range(256)) * 9 + b"tail",  # 2 blocks and a tail
@@ -144,6 +146,27 @@ class Install(unittest.TestCase):
             self.assertEqual(box.owner, screen.window.hwnd)
             self.assertFalse((machine.desktop / "Games").exists())
             self.assertFalse(machine.record.exists())
+            screen.wait_highlight(25, 255, INSTALL_H)  # Install can be pressed again
+
+    def test_a_folder_that_code_page_932_cannot_name_is_refused(self):
+        # Its ANSI form would be a best-fit "Jose": another folder than the chosen one.
+        with skin_run(self._testMethodName, app_skin(), start=False, **APP_KEYS) as run:
+            machine = Machine(run)
+            (machine.desktop / "José").mkdir()
+            run.start()
+            screen = self.start_install(run)
+            chooser = run.wait_window(title=CHOOSER_TITLE)
+            # Into the folder tree (on the Desktop), open it, and type to the folder.
+            run.key("shift+Tab", window=chooser)
+            run.key("Right")
+            run.xdotool("type", "Jos")
+            run.key("Return")
+            box = answer_box(run)
+            self.assertEqual((box.caption, box.text), ("Error", UNNAMEABLE))
+            self.assertEqual(box.owner, screen.window.hwnd)
+            self.assertEqual(files_below(machine.desktop), ["José"])
+            self.assertFalse(machine.record.exists())
+            self.assertFalse((machine.programs / "TestApp").exists())
             screen.wait_highlight(25, 255, INSTALL_H)  # Install can be pressed again
 
     def test_a_destination_that_is_not_created_is_reported(self):

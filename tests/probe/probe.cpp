@@ -156,7 +156,15 @@ int print_link(const wchar_t* file) {
     return 1;
   }
   wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {}, description[1024] = {};
-  link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+  // The target as the link's item list names it, in Unicode: Wine stores the
+  // path text beside it only in the writer's ANSI code page, which a reader
+  // with another code page decodes wrongly. The text when there is no list.
+  PIDLIST_ABSOLUTE item = nullptr;
+  if (FAILED(link->GetIDList(&item)) || item == nullptr ||
+      !SHGetPathFromIDListW(item, target)) {
+    link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+  }
+  CoTaskMemFree(item);
   link->GetWorkingDirectory(folder, MAX_PATH);
   link->GetDescription(description, 1024);
   printf("{\"target\":%s,\"folder\":%s,\"description\":%s}\n", json(target).c_str(),

@@ -40,6 +40,9 @@ TEST(Messages, TextsAreTheJapaneseSentencesInShiftJis) {
        L"インストールするデータがインストール先フォルダの中にあります。インストールを中止しました。"},
       {kMsgFilesNotCopied,
        L"一部のファイルをコピーできませんでした。\nコピーできなかったファイルはインストールされていません。"},
+      {kMsgFolderNameUnusable,
+       L"選択されたフォルダの名前には、このインストーラで扱えない文字が含まれています。"
+       L"別のフォルダを選択してください。"},
       {kMsgConfirmUninstall, L"アンインストールを開始します。よろしいですか？"},
       {kMsgUninstallDone, L"アンインストールが完了しました。"},
       {kMsgInstallFolderUnsafe,

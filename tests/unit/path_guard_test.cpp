@@ -186,6 +186,22 @@ TEST_F(PathGuard, AWalkJoinsOnlyNamesThatAreExactlyTheirOwn) {
   }
 }
 
+TEST_F(PathGuard, AChosenPathIsTakenOnlyWhenItsAnsiFormIsExact) {
+  const std::pair<const wchar_t*, bool> cases[] = {
+      {L"C:\\users\\root\\Desktop", true},
+      {L"C:\\ソフト\\表示", true},                 // trail bytes of 5C stay inside their characters
+      {L"C:\\Users\\Jos\u00E9\\Desktop", false},  // best fit would give "Jose"
+      {L"C:\\Euro\u20AC", false},                  // no code-page-932 form: "?"
+      {L"C:\\a\u00A5b", false},                     // "¥" would come back as a backslash
+      {L"", false},
+  };
+  for (const auto& [wide, exact] : cases) {
+    char path[MAX_PATH];
+    EXPECT_EQ(ExactAnsiPath(wide, path), exact) << Hex(Sjis(wide));
+    EXPECT_EQ(Hex(path), exact ? Hex(Sjis(wide)) : Hex(""));
+  }
+}
+
 TEST_F(PathGuard, LinksJunctionsAndUnknownReparsePointsRedirectCloudFilesDoNot) {
   const DWORD folder = FILE_ATTRIBUTE_DIRECTORY;
   const DWORD reparse = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;

@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""setup.exe on a Windows whose system locale is English (code page 1252):
+Setup.ini, the names it makes, the title and every message are still read
+and written as code page 932. The names hold ソ and 表, whose second byte
+is 0x5C, the backslash byte."""
+
+import unittest
+
+from harness import ENGLISH, wait_for
+from skin_run import Machine, Screen, answer_box, skin_run
+from skins import INSTALL_H, UNINSTALL_H
+from test_install import app_skin, files_below
+from test_uninstall import CONFIRM, DONE
+
+CAPTION = "表示ソフトのインストーラ"
+QUESTION = "ソフトを表示しますか？"
+PROMPT = "インストール先を選択してください"
+CHOOSER_TITLE = "Browse for Folder"  # Wine's own texts follow the locale
+NOTE = "説明書を表示"
+KEYS = dict(
+    Caption=CAPTION, AutoStart=1, AutoStartText=QUESTION, AutoStartPath="ソフト\\表示アプリ\\ソース.txt",
+    CreateDirectory0="ソフト", CreateDirectory1="ソフト\\表示アプリ", CreateDirectory2="予定表",
+    InstallDest="ソフト\\表示アプリ",
+    CreateStartmenuDirectory0="ソフト表",
+    CreateShortcutFrom0="ソフト\\表示アプリ\\表示\\ソース.txt", CreateShortcutTo0="ソフト表\\表示.lnk",
+    CreateShortcutDescription0=NOTE,
+)
+PAYLOAD = {"data/表示/ソース.txt": "中身".encode("cp932"), "data/ソース.txt": b"top"}
+
+
+class EnglishLocale(unittest.TestCase):
+
+    def test_japanese_names_and_texts_install_and_uninstall_exactly(self):
+        skin = app_skin()
+        skin.overrides = dict(PAYLOAD)
+        with skin_run(self._testMethodName, skin, lang=ENGLISH, **KEYS) as run:
+            machine, screen = Machine(run), Screen(run)
+            self.assertEqual(screen.window.title, CAPTION)
+            screen.wait_highlight(25, 255, INSTALL_H)
+            screen.click(30, 260)
+            chooser = run.wait_window(title=CHOOSER_TITLE, timeout=20)
+            self.assertIn(PROMPT, chooser.statics)
+            run.key("Return", window=chooser)
+            box = answer_box(run, key="n", timeout=30)
+            self.assertEqual((box.caption, box.text), ("Information", QUESTION))
+
+            self.assertEqual(files_below(machine.desktop), [
+                "ソフト", "ソフト/表示アプリ", "ソフト/表示アプリ/ソース.txt", "ソフト/表示アプリ/表示",
+                "ソフト/表示アプリ/表示/ソース.txt", "予定表"])
+            dest = machine.desktop / "ソフト" / "表示アプリ"
+            self.assertEqual((dest / "表示" / "ソース.txt").read_bytes(), PAYLOAD["data/表示/ソース.txt"])
+            self.assertEqual(files_below(machine.programs / "ソフト表"), ["表示.lnk"])
+            dest_path = machine.desktop_windows_path + "\\ソフト\\表示アプリ"
+            link = run.read_link(machine.programs_windows_path + "\\ソフト表\\表示.lnk")
+            self.assertEqual(link, {"target": dest_path + "\\表示\\ソース.txt",
+                                    "folder": dest_path + "\\表示", "description": NOTE})
+            wait_for(machine.record.exists, 20, what="the uninstall record")
+            self.assertEqual(machine.record.read_bytes(),
+                             b"InstallDirectory=" + machine.desktop_windows_path.encode())
+
+            screen.wait_highlight(155, 255, UNINSTALL_H)
+            screen.click(160, 260)
+            texts = [(box.caption, box.text) for box in (answer_box(run, key="y"), answer_box(run))]
+            self.assertEqual(texts, [("Information", CONFIRM), ("Information", DONE)])
+            self.assertEqual(files_below(machine.desktop), [])
+            self.assertFalse((machine.programs / "ソフト表").exists())
+            self.assertFalse(machine.record.exists())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
