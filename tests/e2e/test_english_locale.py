@@ -9,7 +9,7 @@ import unittest
 from harness import ENGLISH, wait_for
 from skin_run import Machine, Screen, answer_box, skin_run
 from skins import INSTALL_H, UNINSTALL_H
-from test_install import app_skin, files_below
+from test_install import app_skin, files_below, full_record
 from test_uninstall import CONFIRM, DONE
 
 CAPTION = "表示ソフトのインストーラ"
@@ -56,7 +56,7 @@ class EnglishLocale(unittest.TestCase):
                                     "folder": dest_path + "\\表示", "description": NOTE})
             wait_for(machine.record.exists, 20, what="the uninstall record")
             self.assertEqual(machine.record.read_bytes(),
-                             b"InstallDirectory=" + machine.desktop_windows_path.encode())
+                             full_record(machine.desktop_windows_path, KEYS))
 
             screen.wait_highlight(155, 255, UNINSTALL_H)
             screen.click(160, 260)

@@ -395,13 +395,16 @@ class CloseDuringInstall(FaultCase):
         """A probe.exe, already started, that posts WM_CLOSE to window as soon
         as it reads a line: starting a Wine process takes longer than a moment."""
         out = run.scratch / "closer.out"
-        with open(out, "wb") as sink:
-            closer = subprocess.Popen(["wine", str(run.probe), "close-on-input", str(window.hwnd)],
-                                      cwd=run.drive, env=run.env(), stdin=subprocess.PIPE,
-                                      stdout=sink, stderr=subprocess.STDOUT)
-        self.addCleanup(closer.kill)
-        wait_for(lambda: b"ready" in out.read_bytes() or closer.poll() is not None, 20,
-                 what="probe close-on-input to be ready")
+        for _ in range(3):  # a Wine start that ends at once with status 1 and no output is made again
+            with open(out, "wb") as sink:
+                closer = subprocess.Popen(["wine", str(run.probe), "close-on-input", str(window.hwnd)],
+                                          cwd=run.drive, env=run.env(), stdin=subprocess.PIPE,
+                                          stdout=sink, stderr=subprocess.STDOUT)
+            self.addCleanup(closer.kill)
+            wait_for(lambda: b"ready" in out.read_bytes() or closer.poll() is not None, 20,
+                     what="probe close-on-input to be ready")
+            if not (closer.poll() == 1 and not out.read_bytes()):
+                break
         self.assertIsNone(closer.poll(), out.read_bytes())
         return closer
 
@@ -458,8 +461,15 @@ class CloseDuringInstall(FaultCase):
                 took = time.monotonic() - sent
                 self.assertEqual(code, 0, moment)
                 self.assert_no_crash(run)
-                for name, content in installed_files(dest).items() if dest.exists() else ():
-                    self.assertTrue(sources[name].startswith(content), f"{moment}: {name}")
+                # A close once the copy runs still finishes the install: every
+                # file whole, and the record. One before it installs nothing.
+                installed = installed_files(dest) if dest.exists() else {}
+                finished = machine.record.exists()
+                if trial < 2:
+                    self.assertFalse(finished or installed, moment)
+                elif trial >= 3:
+                    self.assertTrue(finished, moment)
+                self.assertEqual(installed, sources if finished else {}, moment)
                 results.append((moment, copied_then, count_files(dest), machine.record.exists(),
                                 took))
                 self.assert_untouched(before, snapshot(run, owned_paths(machine)), canaries)
