@@ -44,9 +44,41 @@ int RunMessageLoop() {
   }
 }
 
+int CentredOrigin(int screen, int size) { return (screen - size) / 2; }
+
+// The screen's size in pixels, from a device context of the whole screen.
+SIZE ScreenSize() {
+  HDC screen = GetDC(nullptr);
+  const SIZE size = {GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES)};
+  ReleaseDC(nullptr, screen);
+  return size;
+}
+
+// The work area of the monitor that a centred window would open on; the
+// primary monitor's from the system settings when the monitor cannot be asked,
+// or nothing (an empty rectangle) when neither answers.
+RECT WorkAreaForCentredWindow(SIZE screen, SIZE window) {
+  const int left = CentredOrigin(screen.cx, window.cx);
+  const int top = CentredOrigin(screen.cy, window.cy);
+  const RECT centred = {left, top, left + window.cx, top + window.cy};
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  HMONITOR handle = MonitorFromRect(&centred, MONITOR_DEFAULTTOPRIMARY);
+  if (handle != nullptr && GetMonitorInfoA(handle, &monitor)) return monitor.rcWork;
+  RECT workArea = {};
+  if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0)) return workArea;
+  return RECT{};
+}
+
 }  // namespace
 
-int CentredOrigin(int screen, int size) { return (screen - size) / 2; }
+POINT WindowOrigin(SIZE screen, const RECT& workArea, SIZE window) {
+  RECT area = workArea;
+  if (area.right <= area.left || area.bottom <= area.top) area = RECT{0, 0, screen.cx, screen.cy};
+  const bool fits = window.cx <= area.right - area.left && window.cy <= area.bottom - area.top;
+  if (!fits) return POINT{area.left, area.top};
+  return POINT{CentredOrigin(screen.cx, window.cx), CentredOrigin(screen.cy, window.cy)};
+}
 
 int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand) {
   screenReady = 0;
@@ -67,7 +99,12 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand) {
   baseSurface = new Surface(nullptr, kBlankPictureWidth, kBlankPictureHeight);
   char baseName[MAX_PATH] = {};
   std::strcpy(baseName, SlotOf(SkinPicture::kBase).name);
-  baseSurface->Load(baseName);
+  if (!baseSurface->Load(baseName)) {
+    // A new plane is pure black, which the window's shape would cut out
+    // entirely: an invisible window. Grey keeps it on the screen, where Exit
+    // and Alt+F4 can end it.
+    baseSurface->Fill(kUnloadedBaseGrey, kUnloadedBaseGrey, kUnloadedBaseGrey);
+  }
 
   RECT frame;
   SetRect(&frame, 0, 0, baseSurface->width, baseSurface->height);
@@ -80,14 +117,10 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand) {
     return 0;
   }
 
-  HDC screen = GetDC(nullptr);
-  const int screenWidth = GetDeviceCaps(screen, HORZRES);
-  const int screenHeight = GetDeviceCaps(screen, VERTRES);
-  ReleaseDC(nullptr, screen);
-
-  mainWindow = CreateWindowExA(0, kWindowClassName, title, WS_POPUP,
-                               CentredOrigin(screenWidth, baseSurface->width),
-                               CentredOrigin(screenHeight, baseSurface->height), windowWidth,
+  const SIZE screen = ScreenSize();
+  const SIZE window = {windowWidth, windowHeight};
+  const POINT origin = WindowOrigin(screen, WorkAreaForCentredWindow(screen, window), window);
+  mainWindow = CreateWindowExA(0, kWindowClassName, title, WS_POPUP, origin.x, origin.y, windowWidth,
                                windowHeight, nullptr, nullptr, instance, nullptr);
   if (mainWindow == nullptr) {
     // Without a window there is nothing to show or install: end quietly with

@@ -58,11 +58,11 @@ uint8_t Surface::ResolveImageName(char* name) {
   return 0;
 }
 
-void Surface::Load(char* name) {
+bool Surface::Load(char* name) {
   const std::string asGiven(name, strnlen(name, kNameBuffer));
   if (ResolveImageName(name) != 0) {
     ShowPictureMessage(window, kMsgPictureNotFoundPrefix, asGiven.c_str(), kMsgPictureNotFoundSuffix);
-    return;
+    return false;
   }
 
   DecodedPicture picture;
@@ -75,18 +75,20 @@ void Surface::Load(char* name) {
       Resize(picture.width, picture.height);
       if (bits != nullptr && width == picture.width && height == picture.height) {
         std::memcpy(bits, picture.pixels.data(), picture.pixels.size());
+        return true;
       }
-      return;
+      return false;  // no plane of that size could be made
     case DecodeStatus::kNotTwentyFourBitBmp:
       ShowPictureMessage(window, kMsgPictureFilePrefix, name, kMsgBmpNotTwentyFourBitSuffix);
-      return;
+      return false;
     case DecodeStatus::kUnsupportedPngColorType:
       // The picture's size is taken, its pixels are not written.
       Resize(picture.width, picture.height);
       ShowPictureMessage(window, kMsgPictureFilePrefix, name, kMsgPngColorTypeSuffix);
-      return;
+      return false;
     case DecodeStatus::kDamaged:
       ShowPictureMessage(window, kMsgPictureFilePrefix, name, kMsgPictureDamagedSuffix);
-      return;
+      return false;
   }
+  return false;
 }

@@ -31,6 +31,9 @@ inline const SkinPictureSlot& SlotOf(SkinPicture picture) { return kSkinPictures
 // A picture that cannot be loaded keeps the size it was created with.
 inline constexpr int32_t kBlankPictureWidth = 640;
 inline constexpr int32_t kBlankPictureHeight = 480;
+// A base picture that cannot be loaded is this neutral grey (red, green and
+// blue alike), so that the window's shape keeps every pixel.
+inline constexpr uint8_t kUnloadedBaseGrey = 0x80;
 
 // The composed screen: the base, then these buttons in this order, each an
 // opaque rectangle at its own corner (a later one covers an earlier one).

@@ -97,3 +97,17 @@ void Surface::Overlay(const Surface& source) {
     BitBlt(dc, source.left, source.top, source.width, source.height, source.dc, 0, 0, SRCCOPY);
   }
 }
+
+void Surface::Fill(uint8_t red, uint8_t green, uint8_t blue) {
+  if (bits == nullptr) return;
+  auto* rows = static_cast<uint8_t*>(bits);
+  const int32_t stride = Stride();
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* pixel = rows + static_cast<size_t>(y) * stride;
+    for (int32_t x = 0; x < width; ++x, pixel += 3) {
+      pixel[0] = blue;
+      pixel[1] = green;
+      pixel[2] = red;
+    }
+  }
+}

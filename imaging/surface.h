@@ -37,10 +37,13 @@ class Surface {
   void CopyFrom(const Surface& source);
   // Draws the source at its own (left, top); GDI clips what falls outside.
   void Overlay(const Surface& source);
+  // Sets every pixel to one colour.
+  void Fill(uint8_t red, uint8_t green, uint8_t blue);
 
   // Loads the picture file named (without extension) in the 260-byte buffer;
-  // the buffer receives the resolved name.
-  void Load(char* name);
+  // the buffer receives the resolved name. False when the picture could not be
+  // loaded (its message has been shown): the pixels are then not the picture's.
+  bool Load(char* name);
   // Finds the picture file for name: 0 found (name completed), 1 not found.
   static uint8_t ResolveImageName(char* name);
 

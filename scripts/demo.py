@@ -5,6 +5,8 @@
     demo.py --walkthrough     installs and uninstalls by itself on a private
                               virtual display, saving a screenshot of each
                               stage under build/demo/
+    demo.py --walkthrough --readme-picture
+                              also puts four of them together as docs/demo.png
 
 The folder holds setup.exe, the sample Setup.ini and pictures (demo/skin), and
 a payload: the sample program, its read-me, and enough small files that the
@@ -22,6 +24,15 @@ BUILD = ROOT / "build"
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
 ASSET_FILES, ASSET_SIZE = 2500, 1000
+README_PICTURE = ROOT / "docs" / "demo.png"
+README_STAGES = ("2-highlight.png", "3-folder-chooser.png", "4-progress.png", "5-auto-start-question.png")
+
+
+def sample_layout() -> dict:
+    """The sample Setup.ini's numeric keys (where the buttons and the bar are)."""
+    text = (ROOT / "demo" / "skin" / "Setup.ini").read_bytes().decode("cp932")
+    keys = dict(line.split("=", 1) for line in text.splitlines() if "=" in line and not line.startswith(";"))
+    return {k: int(v) for k, v in keys.items() if v.lstrip("-").isdigit()}
 
 
 def skin_files() -> dict:
@@ -69,26 +80,34 @@ def walkthrough():
         run.screenshot(path)
         saved.append(path)
 
+    keys = sample_layout()
+    # Points inside the buttons (their pictures are 160 x 52) and along the bar.
+    install = (keys["InstallButtonX"] + 80, keys["InstallButtonY"] + 26)
+    uninstall = (keys["UninstallButtonX"] + 80, keys["UninstallButtonY"] + 26)
+    install_face = (keys["InstallButtonX"] + 12, keys["InstallButtonY"] + 10)
+    bar_y = keys["ProgressBarY"] + 10
+
     with SetupRun("demo", ini=None, files=skin_files(), backdrop=True) as run:
         machine = Machine(run)
         screen = Screen(run)
-        wait_for(lambda: screen.pixel(90, 270) != (0, 0, 0) and screen.pixel(240, 120) != (0, 0, 0),
+        wait_for(lambda: screen.pixel(*install) != (0, 0, 0) and screen.pixel(240, 120) != (0, 0, 0),
                  15, what="the first screen")
         shot(run, "1-window.png")
-        plain = screen.pixel(40, 262)
-        screen.move(40, 262)
-        wait_for(lambda: screen.pixel(40, 262) != plain, 10, what="the Install highlight")
+        frame = (screen.window.left, screen.window.top, screen.window.width, screen.window.height)
+        plain = screen.pixel(*install_face)
+        screen.move(*install_face)
+        wait_for(lambda: screen.pixel(*install_face) != plain, 10, what="the Install highlight")
         shot(run, "2-highlight.png")
-        screen.click(90, 272)
+        screen.click(*install)
         chooser = run.wait_window(title=CHOOSER_TITLE, timeout=20)
         shot(run, "3-folder-chooser.png")
         run.key("Return", window=chooser)
         run.wait_gone(chooser)
         # The bar grows from its left edge by a hundredth a tick; catch it part-way.
         def bar_at(x):
-            r, g, b = screen.pixel(x, 212)
-            return r > 200 and g > 150 and b < 120  # orange to yellow, not white
-        wait_for(lambda: bar_at(45) and bar_at(90), 30, interval=0.1, what="the progress bar part-way")
+            r, g, b = screen.pixel(keys["ProgressBarX"] + x, bar_y)
+            return r < 130 and b > 150  # the bar's blue, not the grey of its track
+        wait_for(lambda: bar_at(10) and bar_at(120), 30, interval=0.1, what="the progress bar part-way")
         shot(run, "4-progress.png")
         question = run.wait_message_box(timeout=60)
         shot(run, "5-auto-start-question.png")
@@ -103,8 +122,8 @@ def walkthrough():
         run.start_program()
         screen = Screen(run)
         wait_for(lambda: screen.pixel(240, 120) != (0, 0, 0), 15, what="the second start")
-        screen.move(240, 272)
-        screen.click(240, 272)
+        screen.move(*uninstall)
+        screen.click(*uninstall)
         confirm = run.wait_message_box(timeout=20)
         shot(run, "7-uninstall-question.png")
         run.key("y", window=confirm)
@@ -118,6 +137,21 @@ def walkthrough():
         run.exit_code(timeout=20)
     for path in saved:
         print(f"demo: {path}")
+    return shots, frame
+
+
+def readme_picture(shots: Path, frame):
+    """docs/demo.png: four stages side by side, each cut to the window and a margin."""
+    left, top, width, height = frame
+    margin = 36
+    crop = f"{width + 2 * margin}x{height + 2 * margin}+{left - margin}+{top - margin}"
+    tiles = []
+    for name in README_STAGES:
+        tiles += ["(", str(shots / name), "-crop", crop, "+repage", ")"]
+    subprocess.run(["convert", *tiles[:12], "+append", "(", *tiles[12:], "+append", ")", "-append",
+                    "-resize", "75%", "-strip", "-define", "png:exclude-chunks=date,time",
+                    str(README_PICTURE)], check=True)
+    print(f"demo: {README_PICTURE}")
 
 
 def main():
@@ -125,11 +159,15 @@ def main():
     group = parser.add_mutually_exclusive_group(required=True)
     group.add_argument("--layout", type=Path)
     group.add_argument("--walkthrough", action="store_true")
+    parser.add_argument("--readme-picture", action="store_true",
+                        help="with --walkthrough: also make docs/demo.png from its screenshots")
     args = parser.parse_args()
     if args.layout:
         layout(args.layout)
     else:
-        walkthrough()
+        shots, frame = walkthrough()
+        if args.readme_picture:
+            readme_picture(shots, frame)
 
 
 if __name__ == "__main__":

@@ -19,7 +19,7 @@ packages=(
   xvfb xdotool imagemagick x11-apps x11-utils
   locales
   osslsigncode openssl  # make sign, and the release test's throw-away certificate
-  fonts-ipafont-gothic  # Japanese glyphs in screenshots of message boxes
+  fonts-ipafont-gothic  # Japanese glyphs in screenshots, and the sample skin's text (demo/make_skin.py)
   clang llvm libclang-rt-14-dev libgtest-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
 )
 

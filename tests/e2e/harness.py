@@ -218,6 +218,22 @@ class PixelReader:
         self.x11.XDestroyImage(image)
         return ((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF)
 
+    def set_work_area(self, left: int, top: int, width: int, height: int):
+        """Announces a work area on the root window (_NET_WORKAREA, as a window
+        manager with a task bar does); Wine reads it when its desktop starts.
+        This connection stays open, so Xvfb keeps the property (it resets the
+        server, and drops it, when its last client goes)."""
+        x11 = self.x11
+        x11.XInternAtom.restype = ctypes.c_ulong
+        x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x11.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong,
+                                        ctypes.c_int, ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
+        x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        atom = x11.XInternAtom(self.display, b"_NET_WORKAREA", 0)
+        values = (ctypes.c_long * 4)(left, top, width, height)
+        x11.XChangeProperty(self.display, self.root, atom, 6, 32, 0, values, 4)  # CARDINAL, replace
+        x11.XSync(self.display, 0)
+
     def close(self):
         self.x11.XCloseDisplay(self.display)
 
@@ -262,6 +278,8 @@ class SetupRun:
               laid out in the skin folder beside setup.exe.
     display:  False runs Wine without DISPLAY (and starts no Xvfb).
     backdrop: True shows a full-screen window in BACKDROP_COLOR behind the program.
+    work_area: (left, top, width, height) that the display announces as its work
+              area, as with a task bar; None: the whole screen.
     folder:   name of the skin folder on drive Y:.
     start:    False lays everything out but waits for an explicit start().
     lang:     the locale Wine runs in (JAPANESE or ENGLISH).
@@ -269,10 +287,10 @@ class SetupRun:
 
     def __init__(self, name: str, ini: Union[bytes, str, None] = None, files=None,
                  display: bool = True, backdrop: bool = False, folder: str = "skin",
-                 args=(), start: bool = True, lang: str = JAPANESE):
+                 args=(), start: bool = True, lang: str = JAPANESE, work_area=None):
         self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
         self.ini, self.files = ini, dict(files or {})
-        self.use_display, self.use_backdrop = display, backdrop
+        self.use_display, self.use_backdrop, self.work_area = display, backdrop, work_area
         self.args, self.auto_start, self.lang = list(args), start, lang
 
         self.exe = _setting("SETUP_EXE", BUILD / "setup.exe")
@@ -372,6 +390,8 @@ class SetupRun:
         on that desktop while it goes down fails (setup.exe then ends with code 1)."""
         if self.use_display and not self.display:
             self._start_xvfb()
+            if self.work_area:
+                self._pixel_reader().set_work_area(*self.work_area)
             # Wine's desktop and services come up while the backdrop does.
             self._ensure_system(wait=False)
             if self.use_backdrop:
@@ -810,11 +830,14 @@ class SetupRun:
 
     def pixel(self, x: int, y: int):
         """One screen pixel (r, g, b), read straight from the X server."""
+        return self._pixel_reader().pixel(x, y)
+
+    def _pixel_reader(self) -> PixelReader:
         if not self.display:
             raise RuntimeError("this run has no display")
         if self._pixels is None:
             self._pixels = PixelReader(self.display)
-        return self._pixels.pixel(x, y)
+        return self._pixels
 
 
 def _hwnd(window: Union[Window, int]) -> int:

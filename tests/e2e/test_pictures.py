@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Skin pictures as a skin author ships them: each of the six file forms (and a
 file without extension) gives the window the base picture's size; missing and
-unsuitable pictures are reported by name, and start-up goes on."""
+unsuitable pictures are reported by name, and start-up goes on (a base that
+cannot be loaded is grey, so the window shows)."""
 
 import unittest
 
-from harness import SetupRun
+from harness import BACKDROP_COLOR, SetupRun
 from skin_run import MAIN_CLASS, Screen
 from skins import (BASE, bmp, bmp_8bit, ini_bytes, jpeg, png, scramble_all, scramble_bmp, solid,
                    standard_skin)
@@ -15,6 +16,7 @@ NOT_24_BIT = "画像ファイル {} は24bitグラフィックではありませ
 NOT_RGB_PNG = ("画像ファイル {} は 24bit PNG または 24bitアルファチャンネル付きPNG ではありません。\n"
                "24bit PNG 及び 24bit アルファチャンネル付きPNG 以外は読み込めません。")
 COLOR = (30, 140, 220)
+GREY = (128, 128, 128)
 
 
 def run_with_base(name: str, base_files: dict) -> SetupRun:
@@ -75,6 +77,27 @@ class UnsuitablePictures(unittest.TestCase):
             screen = Screen(run)
             self.assertEqual((screen.window.width, screen.window.height), size)
             self.assertEqual(screen.origin, ((1024 - size[0]) // 2, (768 - size[1]) // 2))
+            screen.wait_pixel(2, 2, GREY)
+
+    def test_a_folder_without_ui_reports_each_picture_then_shows_a_grey_window(self):
+        keys = standard_skin().keys  # buttons at y 250, each missing one a black 640 x 480 plane
+        with SetupRun(self._testMethodName, ini=ini_bytes(keys, Caption="no ui"), backdrop=True) as run:
+            for name in ("base", "Install", "Uninstall", "Exit", "Install_h", "Uninstall_h", "Exit_h",
+                         "ProgressBar"):
+                box = run.wait_message_box()
+                self.assertEqual((box.caption, box.text),
+                                 ("Graphics File Open Error", NOT_FOUND.format("ui\\" + name)))
+                run.press_message_box_ok(box)
+            screen = Screen(run)
+            self.assertEqual((screen.window.width, screen.window.height), (640, 480))
+            screen.wait_pixel(630, 240, GREY)
+            image = run.capture()
+            shown = {image.pixel(*screen.at(x, y)) for x in range(0, 640, 5) for y in range(0, 480, 5)}
+            self.assertEqual(shown, {GREY, (0, 0, 0)}, "every pixel is on the screen: grey, or a button's black")
+            self.assertNotIn(BACKDROP_COLOR, shown)
+            self.assertFalse([w for w in run.windows() if w.is_dialog], "eight boxes, no more")
+            run.key("alt+F4", window=screen.window)
+            self.assertEqual(run.exit_code(timeout=15), 0)
 
     def test_missing_base_picture_gives_not_found_and_a_640_by_480_window(self):
         self.assert_box_then_window({}, NOT_FOUND.format("ui\\base"), (640, 480))

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Start-up of setup.exe: a missing or broken Setup.ini ends in one error box,
-a valid one opens the borderless main window centred on the screen, and a
-program that cannot make its window (no display) ends by itself with code 1."""
+a valid one opens the borderless main window centred on the screen (one larger
+than the work area at the work area's corner), and a program that cannot make
+its window (no display) ends by itself with code 1."""
 
 import unittest
 
-from skins import Picture, solid, standard_skin
+from skins import Picture, ini_bytes, solid, standard_skin
 from harness import (SetupRun, WS_BORDER, WS_CAPTION, WS_POPUP, WS_THICKFRAME,
-                     SCREEN_HEIGHT, SCREEN_WIDTH)
+                     SCREEN_HEIGHT, SCREEN_WIDTH, wait_for)
+from skin_run import Screen
 
 BROKEN_INI_TEXT = "Setup.iniファイルが壊れているか、存在しないため、インストーラを起動できません。"
 MAIN_CLASS = "Develop by Vantorel."
@@ -65,12 +67,23 @@ class StartupTest(unittest.TestCase):
             run.send_close(window)
             self.assertEqual(run.exit_code(timeout=20), 0)
 
-    def test_a_base_picture_wider_than_the_screen_gives_a_negative_left(self):
-        with self.run_setup(ini=b"Caption=wide\r\n", files=self.skin_files(1027, 300)) as run:
-            window = run.wait_window(cls=MAIN_CLASS, timeout=15)
-            self.assertEqual((window.width, window.height), (1027, 300))
-            self.assertEqual((window.left, window.top), (-1, 234))
-            run.send_close(window)
+    def test_a_base_larger_than_the_work_area_opens_at_its_corner_and_drags_by_its_title(self):
+        # A 40-pixel task bar along the top of the 1024 x 768 screen.
+        with self.run_setup(ini=ini_bytes(standard_skin().keys, Caption="large"),
+                            files=self.skin_files(1100, 800), work_area=(0, 40, 1024, 728)) as run:
+            screen = Screen(run, timeout=15)
+            self.assertEqual((screen.window.width, screen.window.height), (1100, 800))
+            self.assertEqual(screen.origin, (0, 40))
+            screen.wait_pixel(0, 0, (90, 100, 110))
+            screen.move(200, 20)  # the title area: (0, 0) to (400, 40)
+            run.mousedown()
+            run.move(200 + 60, 60 + 40)
+            run.move(200 + 70, 60 + 45)
+            run.mouseup()
+            wait_for(lambda: (screen.refresh(), screen.origin)[1] == (70, 85), 10,
+                     what="the window to follow the pointer", describe=lambda: f"origin {screen.origin}")
+            screen.wait_pixel(0, 0, (90, 100, 110))
+            run.send_close(screen.window)
             self.assertEqual(run.exit_code(timeout=20), 0)
 
     def test_closing_while_a_picture_message_is_up_ends_cleanly(self):
