@@ -31,10 +31,25 @@ constexpr DWORD kTickMilliseconds = 100;
 std::atomic<uint32_t> filesNotCopied{0};  // by CopyThread
 HANDLE copyDone = nullptr;             // set by CopyThread when its last file is closed
 std::atomic<bool> stopping{false};     // the program is shutting down
+std::atomic<bool> copyNotStarted{false};  // CopyThread could not be started
 
 void ShowError(const char* text) { ShowMessage(installHost.window, text, kCaptionError, MB_OK); }
 
 const char* Setting(const char* key) { return installHost.setting(key); }
+
+// If the value of key is not empty, creates base + "\\" + value.
+void CreateConfiguredFolder(const char* base, const char* key) {
+  const char* value = Setting(key);
+  if (value[0] == '\0') return;
+  char path[MAX_PATH];
+  // A value such as "..\Other" would reach out of the folder it belongs to,
+  // and a link on the way would lead the new folder elsewhere.
+  FolderChain folders;
+  if (JoinPath(path, base, value) &&
+      folders.HoldParentsOf(base, path) == FolderCheck::kRealFolder) {
+    CreateDirectoryA(path, nullptr);
+  }
+}
 
 void CreateConfiguredShortcut(int index) {
   const char* from = Setting(NumberedKey("CreateShortcutFrom", index));
@@ -98,9 +113,12 @@ DWORD WINAPI CopyThread(LPVOID) {
   return 0;
 }
 
-DWORD WINAPI ProgressThread(LPVOID) {
-  // The bar advances at most one hundredth a tick; the loop also ends when the
-  // copy has ended without meeting the total (a file skipped or resized).
+// ----- ProgressThread's steps ------------------------------------------------
+
+// Grows the bar by at most one hundredth a tick while the copy runs, until the
+// count meets the total or the copy has ended without meeting it (a file
+// skipped or resized); then waits for the copy to close its last file.
+void GrowBarUntilCopied() {
   bool copyEnded = false;
   for (uint32_t n = 1; copiedBytes.load() != totalBytes && !copyEnded;) {
     if (copiedBytes.load() > static_cast<uint64_t>(n) * bytesPerStep && n <= 100) {
@@ -109,15 +127,39 @@ DWORD WINAPI ProgressThread(LPVOID) {
     }
     copyEnded = WaitForSingleObject(copyDone, kTickMilliseconds) == WAIT_OBJECT_0;
   }
-  // The last file is closed only after the count reaches the total.
   WaitForSingleObject(copyDone, INFINITE);
-  installHost.drawBar(installHost.barWidth());
+}
 
-  if (filesNotCopied.load() > 0 && !stopping) ShowError(kMsgFilesNotCopied);
+// The copy never ran: the buttons come back as before the install, which
+// has not happened.
+void AbandonInstall() {
+  installHost.composeScreen();
+  busy = 0;
+  if (!stopping) ShowError(kMsgCopyNotStarted);
+}
 
+// The start menu and the record, then the record read back.
+void FinishInstall() {
   CreateStartMenuEntries();
   WriteUninstallRecord(Setting("UninstallIni"), installFolder, Setting);
   installHost.reloadRecord();
+}
+
+void ShowFinalScreen() {
+  installHost.composeScreen();
+  installed = 1;  // before busy drops, so Install never reacts to a finished install
+  busy = 0;
+}
+
+DWORD WINAPI ProgressThread(LPVOID) {
+  GrowBarUntilCopied();
+  if (copyNotStarted) {
+    AbandonInstall();
+    return 0;
+  }
+  installHost.drawBar(installHost.barWidth());
+  if (filesNotCopied.load() > 0 && !stopping) ShowError(kMsgFilesNotCopied);
+  FinishInstall();
 
   const int autoStart = installHost.numberSetting("AutoStart");
   if (!stopping && (autoStart == 2 ||
@@ -128,97 +170,101 @@ DWORD WINAPI ProgressThread(LPVOID) {
       return 0;  // the program ends; busy stays set until then
     }
   }
-
-  installHost.composeScreen();
-  installed = 1;  // before busy drops, so Install never reacts to a finished install
-  busy = 0;
+  ShowFinalScreen();
   return 0;
 }
 
+// ----- InstallCommand's steps: each false has stopped the install ------------
 
-}  // namespace
-
-void CreateConfiguredFolder(const char* base, const char* key) {
-  const char* value = Setting(key);
-  if (value[0] == '\0') return;
-  char path[MAX_PATH];
-  // A value such as "..\Other" would reach out of the folder it belongs to,
-  // and a link on the way would lead the new folder elsewhere.
-  FolderChain folders;
-  if (JoinPath(path, base, value) &&
-      folders.HoldParentsOf(base, path) == FolderCheck::kRealFolder) {
-    CreateDirectoryA(path, nullptr);
-  }
+// A bar narrower than its hundred steps ends the program.
+bool HasUsableProgressBar() {
+  if (installHost.barWidth() >= kMinimumBarWidth) return true;
+  ShowError(kMsgProgressBarTooNarrow);
+  SendMessageA(installHost.window, WM_DESTROY, 0, 0);
+  return false;
 }
 
-void InstallCommand() {
-  if (installHost.barWidth() < kMinimumBarWidth) {
-    ShowError(kMsgProgressBarTooNarrow);
-    SendMessageA(installHost.window, WM_DESTROY, 0, 0);
-    return;
-  }
-
+// sourceFolder := the current directory + "\data" ("" when it cannot be had).
+void TakeSourceFolder() {
   char current[MAX_PATH] = {};
   const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
   if (length == 0 || length >= MAX_PATH) current[0] = '\0';
   CutDriveRootBackslash(current);
   if (!JoinPath(sourceFolder, current, "data")) sourceFolder[0] = '\0';
+}
 
+// installFolder := the folder the user chooses, a drive root in its short form.
+bool TakeChosenFolder() {
   const FolderChoice choice = installHost.shell->ChooseFolder(installFolder);
-  if (installHost.shutdownHasRun()) return;  // the window was closed while the chooser was up
+  if (installHost.shutdownHasRun()) return false;  // the window was closed while the chooser was up
   if (choice == FolderChoice::kCancelled) {
     ShowMessage(installHost.window, kMsgInstallCancelled, kCaptionInformation, MB_OK);
-    return;
+    return false;
   }
   if (choice == FolderChoice::kUnnameable) {
     ShowError(kMsgFolderNameUnusable);
-    return;
+    return false;
   }
   CutDriveRootBackslash(installFolder);
+  return true;
+}
 
+// Whether the destination installFolder + InstallDest may receive the payload.
+bool IsDestinationAllowed(const char* installDest) {
   // InstallDest names a folder inside the chosen one (or, empty, the chosen
   // folder itself): one such as "..\..\Other" installs nothing.
-  const char* installDest = Setting("InstallDest");
   char plannedDest[MAX_PATH];
   if (!JoinPath(plannedDest, installFolder, installDest) ||
       (installDest[0] != '\0' && !IsStrictlyInside(plannedDest, installFolder))) {
     ShowError(kMsgDestinationMissing);
-    return;
+    return false;
   }
+  if (sourceFolder[0] == '\0') return true;
   // A destination inside the payload would make the copy walk into its own
   // output; a payload inside the destination would be emptied with it by the
   // uninstall (Setup.ini, ui and data with it), which empties a destination
   // only when InstallDest names one below the chosen folder.
-  if (sourceFolder[0] != '\0') {
-    if (WouldLieInside(plannedDest, sourceFolder)) {
-      ShowError(kMsgDestinationInsidePayload);
-      return;
-    }
-    if (installDest[0] != '\0' && WouldLieInside(sourceFolder, plannedDest)) {
-      ShowError(kMsgPayloadInsideDestination);
-      return;
-    }
+  if (WouldLieInside(plannedDest, sourceFolder)) {
+    ShowError(kMsgDestinationInsidePayload);
+    return false;
   }
+  if (installDest[0] != '\0' && WouldLieInside(sourceFolder, plannedDest)) {
+    ShowError(kMsgPayloadInsideDestination);
+    return false;
+  }
+  return true;
+}
 
+// totalBytes := the payload's size, which must fit on the chosen folder's drive.
+bool HasRoomForPayload() {
   totalBytes = installHost.shell->ScanTreeSize(sourceFolder);
-  if (installHost.shell->LacksFreeSpace(installFolder, totalBytes)) {
-    ShowError(kMsgNotEnoughSpace);
-    return;
-  }
+  if (!installHost.shell->LacksFreeSpace(installFolder, totalBytes)) return true;
+  ShowError(kMsgNotEnoughSpace);
+  return false;
+}
 
+// CreateDirectory0 to 4, then destFolder, which must exist by now.
+bool MakeConfiguredFolders(const char* installDest) {
   for (int i = 0; i < kNumberedKeys; ++i) {
     CreateConfiguredFolder(installFolder, NumberedKey("CreateDirectory", i));
   }
-  if (!JoinPath(destFolder, installFolder, installDest) ||
-      GetFileAttributesA(destFolder) == INVALID_FILE_ATTRIBUTES) {
-    ShowError(kMsgDestinationMissing);
-    return;
+  if (JoinPath(destFolder, installFolder, installDest) &&
+      GetFileAttributesA(destFolder) != INVALID_FILE_ATTRIBUTES) {
+    return true;
   }
+  ShowError(kMsgDestinationMissing);
+  return false;
+}
 
+// busy, the bare base, and the two workers. A worker that cannot be started
+// ends the install with a message and the buttons as before it.
+void StartWorkers() {
   // Without the event the progress loop could not wait between ticks.
   if (!copyDone) copyDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!copyDone) return;
-
+  if (!copyDone) {
+    ShowError(kMsgCopyNotStarted);
+    return;
+  }
   busy = 1;
   installHost.showBareBase();
 
@@ -226,17 +272,37 @@ void InstallCommand() {
   bytesPerStep = totalBytes / 100;
   pixelsPerStep = BarPixelsPerStep(installHost.barWidth());
   filesNotCopied = 0;
+  copyNotStarted = false;
   CloseWorkerHandles();  // those of an earlier install, long ended
   ResetEvent(copyDone);
 
   progressThread = CreateThread(nullptr, 0, ProgressThread, nullptr, 0, nullptr);
-  if (!progressThread) {  // nothing could finish the install: give the buttons back
+  if (!progressThread) {
     installHost.composeScreen();
     busy = 0;
+    ShowError(kMsgCopyNotStarted);
     return;
   }
   copyThread = CreateThread(nullptr, 0, CopyThread, nullptr, 0, nullptr);
-  if (!copyThread) SetEvent(copyDone);  // the bar then completes and the install finishes
+  if (!copyThread) {  // ProgressThread gives the buttons back and says so
+    copyNotStarted = true;
+    SetEvent(copyDone);
+  }
+}
+
+}  // namespace
+
+
+void InstallCommand() {
+  if (!HasUsableProgressBar()) return;
+  TakeSourceFolder();
+  if (!TakeChosenFolder()) return;
+  const char* installDest = Setting("InstallDest");
+  if (!IsDestinationAllowed(installDest) || !HasRoomForPayload() ||
+      !MakeConfiguredFolders(installDest)) {
+    return;
+  }
+  StartWorkers();
 }
 
 void RequestInstallStop() { stopping = true; }

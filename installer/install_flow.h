@@ -24,6 +24,3 @@ void InstallCommand();
 void RequestInstallStop();
 // Closes the handles of the workers (after they have ended) and clears them.
 void CloseWorkerHandles();
-
-// If the value of key is not empty, creates base + "\" + value.
-void CreateConfiguredFolder(const char* base, const char* key);

@@ -43,6 +43,7 @@ TEST(Messages, TextsAreTheJapaneseSentencesInShiftJis) {
       {kMsgFolderNameUnusable,
        L"選択されたフォルダの名前には、このインストーラで扱えない文字が含まれています。"
        L"別のフォルダを選択してください。"},
+      {kMsgCopyNotStarted, L"ファイルのコピーを開始できませんでした。インストールを中止しました。"},
       {kMsgConfirmUninstall, L"アンインストールを開始します。よろしいですか？"},
       {kMsgUninstallDone, L"アンインストールが完了しました。"},
       {kMsgInstallFolderUnsafe,
