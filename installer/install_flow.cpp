@@ -24,7 +24,6 @@ int32_t pixelsPerStep;
 
 namespace {
 
-constexpr int kMinimumBarWidth = 100;
 constexpr DWORD kTickMilliseconds = 100;
 
 CopyProblems copyProblems;
