@@ -16,8 +16,17 @@ struct CapturedMessage {
 
 class MessageCapture {
  public:
-  explicit MessageCapture(int answer = IDOK);  // forgets earlier boxes; each box is answered `answer`
-  ~MessageCapture();
-  const std::vector<CapturedMessage>& messages() const;
-  void clear();
+  explicit MessageCapture(int answer = IDOK) { Messages().clear(), Answer() = answer; }
+  ~MessageCapture() { Answer() = IDOK; }
+  const std::vector<CapturedMessage>& messages() const { return Messages(); }
+  void clear() { Messages().clear(); }
+
+  static std::vector<CapturedMessage>& Messages() {
+    static std::vector<CapturedMessage> all;
+    return all;
+  }
+  static int& Answer() {
+    static int answer = IDOK;
+    return answer;
+  }
 };

@@ -20,6 +20,8 @@ namespace {
 
 constexpr const char* kIniName = "Setup.ini";
 constexpr int kIndexedKeys = 5;  // CreateDirectory0..4 and the like
+// The work area of a 1366 x 768 laptop screen with a 40-pixel task bar.
+constexpr int kSmallScreenWidth = 1366, kSmallScreenHeight = 728;
 
 // Files in the Windows directory that an uninstall record must never replace.
 constexpr const char* kWindowsFiles[] = {"win.ini", "system.ini", "explorer.exe", "notepad.exe",
@@ -392,6 +394,12 @@ class Checker {
     const SkinPictureFile& bar = pictures_["ui\\ProgressBar"];
     if (bar.sized && bar.pixels.width < kMinimumBarWidth) findings_.push_back(NarrowProgressBarFinding(bar));
     if (!base.decoded) return;  // nothing to place things on
+    if (base.pixels.width > kSmallScreenWidth || base.pixels.height > kSmallScreenHeight) {
+      Add(Severity::kWarning, base.resolved, 0,
+          "the base picture is " + std::to_string(base.pixels.width) + " x " + std::to_string(base.pixels.height) +
+              " pixels, larger than a small laptop's work area (" + std::to_string(kSmallScreenWidth) + " x " +
+              std::to_string(kSmallScreenHeight) + "): part of the window will be off such a screen");
+    }
 
     static const std::set<std::string> kButtons = {"ui\\Install", "ui\\Uninstall", "ui\\Exit"};
     for (const SkinPictureSlot& slot : kSkinPictures) {
