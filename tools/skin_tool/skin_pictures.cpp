@@ -79,7 +79,8 @@ SkinPictureFile LoadSkinPicture(const FolderView& folder, const std::string& nam
     case ReadResult::kOk:
       break;
     case ReadResult::kTooLarge:
-      Add(Severity::kError, picture.resolved, 0, "larger than " + std::to_string(kMaxPictureFileBytes >> 20) + " MiB: setup.exe refuses it as damaged");
+      Add(Severity::kError, picture.resolved, 0,
+          "larger than " + std::to_string(kMaxPictureFileBytes >> 20) + " MiB: setup.exe refuses it as damaged");
       return picture;
     case ReadResult::kMissing:
     case ReadResult::kFailed:
