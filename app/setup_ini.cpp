@@ -3,22 +3,24 @@
 #include <climits>
 #include <cstring>
 
+#include "common/lead_bytes.h"
+
 namespace {
 
 constexpr int kEnd = -1;
 
 bool IsLineBreak(int b) { return b == '\r' || b == '\n'; }
-bool IsLeadByte(int b) { return b >= 0x80; }
 
-// Appends bytes to one slot. Texts longer than a slot holds are cut at the
-// last whole character that fits; nothing is written past the slot, and the
-// slot's terminator is the zero it was filled with.
+// Appends bytes to one slot, or to a spare slot for an entry past the store's
+// capacity. Texts longer than a slot holds are cut at the last whole character
+// that fits; nothing is written past the slot, and the slot's terminator is
+// the zero it was filled with.
 class SlotWriter {
  public:
-  explicit SlotWriter(char* slot) : slot_(slot) {}
+  explicit SlotWriter(char* slot) : slot_(slot ? slot : spare_) {}
 
   void Append(const unsigned char* bytes, int n) {
-    if (full_ || slot_ == nullptr) return;
+    if (full_) return;
     if (length_ + n > SetupIni::kTextSize - 1) {
       full_ = true;
       return;
@@ -26,27 +28,51 @@ class SlotWriter {
     std::memcpy(slot_ + length_, bytes, n);
     length_ += n;
   }
+  const char* text() const { return slot_; }
+  bool cut() const { return full_; }
 
  private:
+  char spare_[SetupIni::kTextSize] = {};
   char* slot_;
   int length_ = 0;
   bool full_ = false;
 };
 
 // Takes byte b into the text; a lead byte takes the byte after it as well,
-// whatever it is, so that double-byte characters stay whole.
-void TakeCharacter(int b, ByteSource& source, SlotWriter& text) {
+// whatever it is, so that double-byte characters stay whole. Returns that
+// second byte, or kEnd when b took none.
+int TakeCharacter(int b, ByteSource& source, SlotWriter& text) {
   unsigned char bytes[2] = {static_cast<unsigned char>(b), 0};
-  if (IsLeadByte(b)) {
+  if (IsLeadByte(static_cast<uint8_t>(b), LeadBytes::kAnyHighByte)) {
     int trail = source.Next();
     if (trail != kEnd) {
       bytes[1] = static_cast<unsigned char>(trail);
       text.Append(bytes, 2);
-      return;
+      return trail;
     }
   }
   text.Append(bytes, 1);
+  return kEnd;
 }
+
+// Passes bytes through and counts the editor line of the last one.
+class LineCounter : public ByteSource {
+ public:
+  explicit LineCounter(ByteSource& inner) : inner_(inner) {}
+  int Next() override {
+    const int b = inner_.Next();
+    lineOfLast_ = line_;
+    if (b == '\r' || (b == '\n' && !afterCr_)) ++line_;
+    afterCr_ = b == '\r';
+    return b;
+  }
+  int lineOfLast() const { return lineOfLast_; }
+
+ private:
+  ByteSource& inner_;
+  int line_ = 1, lineOfLast_ = 1;
+  bool afterCr_ = false;
+};
 
 }  // namespace
 
@@ -56,41 +82,62 @@ SetupIni::SetupIni() : count(0) {
   std::memset(values, 0, sizeof values);
 }
 
-bool SetupIni::LoadFrom(ByteSource& source) {
+bool SetupIni::LoadFrom(ByteSource& file, SetupIniReport* report) {
+  LineCounter counted(file);
+  ByteSource& source = report ? static_cast<ByteSource&>(counted) : file;
+  bool loaded = true;
+  bool equalsTaken = false;  // on this line, as the second byte of a character
+  auto take = [&](int b, SlotWriter& text) {
+    const int trail = TakeCharacter(b, source, text);
+    if (!report) return;
+    if (IsLineBreak(trail)) report->LineBreakTaken(counted.lineOfLast());
+    equalsTaken = equalsTaken || trail == '=';
+  };
+
   for (;;) {
     // Start of a line.
     int b = source.Next();
-    if (b == kEnd) return true;
+    if (b == kEnd) return loaded;
     if (IsLineBreak(b)) continue;
     if (b == ';') {
       do {
         b = source.Next();
-        if (b == kEnd) return true;
+        if (b == kEnd) return loaded;
       } while (!IsLineBreak(b));
       continue;
     }
 
     // Entries past the store's capacity are read for their syntax but not kept.
+    const int line = counted.lineOfLast();
     const bool kept = count >= 0 && count < kSlots;
     SlotWriter key(kept ? keys[count] : nullptr);
     SlotWriter value(kept ? values[count] : nullptr);
+    equalsTaken = false;
 
     // Key: everything up to the first "=", the first byte included.
-    TakeCharacter(b, source, key);
+    take(b, key);
     for (;;) {
       b = source.Next();
-      if (b == kEnd || IsLineBreak(b)) return false;
-      if (b == '=') break;
-      TakeCharacter(b, source, key);
+      if (b == kEnd || IsLineBreak(b) || b == '=') break;
+      take(b, key);
+    }
+    if (b != '=') {
+      if (!report) return false;
+      report->LineWithoutEquals(line, equalsTaken);
+      if (b == kEnd) return false;
+      loaded = false;
+      if (kept) std::memset(keys[count], 0, kTextSize);  // the next entry takes this slot
+      continue;
     }
 
     // Value: everything up to the line break.
     for (;;) {
       b = source.Next();
-      if (b == kEnd) return true;
-      if (IsLineBreak(b)) break;
-      TakeCharacter(b, source, value);
+      if (b == kEnd || IsLineBreak(b)) break;
+      take(b, value);
     }
+    if (report) report->Entry(line, kept ? count : -1, key.text(), key.cut(), value.text(), value.cut());
+    if (b == kEnd) return loaded;
     if (count < kSlots) ++count;
   }
 }

@@ -57,7 +57,7 @@ struct FindHandleTraits {
 };
 using FindHandle = UniqueHandle<FindHandleTraits>;
 
-// GDI objects (bitmaps, regions, brushes) deleted with DeleteObject.
+// GDI objects (regions, brushes) deleted with DeleteObject.
 template <typename T>
 struct GdiObjectTraits {
   using Handle = T;
@@ -65,7 +65,6 @@ struct GdiObjectTraits {
   static bool IsValid(Handle h) { return h != nullptr; }
   static void Close(Handle h) { DeleteObject(h); }
 };
-using BitmapHandle = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using RegionHandle = UniqueHandle<GdiObjectTraits<HRGN>>;
 
 // Memory device contexts made with CreateCompatibleDC.

@@ -15,8 +15,6 @@ namespace {
 
 constexpr size_t kNameBuffer = MAX_PATH;
 static_assert(kNameBuffer == kPictureNameBuffer);
-// No skin picture file is anywhere near this; larger files are refused unread.
-constexpr DWORD kMaxPictureFileBytes = 256u * 1024 * 1024;
 
 FileHandle OpenForReading(const char* name) {
   return FileHandle(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -11,6 +11,9 @@
 // Files are XOR-ed with this byte in the scrambled forms (.ieg, .iep, .iej).
 inline constexpr uint8_t kScrambleByte = 0xA5;
 
+// No skin picture file is anywhere near this; larger files are refused unread.
+inline constexpr uint64_t kMaxPictureFileBytes = 256ull * 1024 * 1024;
+
 struct DecodedPicture {
   int32_t width = 0;
   int32_t height = 0;

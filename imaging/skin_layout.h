@@ -69,8 +69,10 @@ SkinPicture HighlightOf(SkinButton button);  // kInstallHover, ...; kBase for kN
 int32_t SpanEnd(int32_t start, int32_t extent);
 
 // The progress bar grows in 100 steps of a whole number of pixels each; when
-// the copy has ended it is drawn at its full width.
+// the copy has ended it is drawn at its full width. Install refuses a bar
+// narrower than one pixel a step.
 inline constexpr uint32_t kProgressSteps = 100;
+inline constexpr int32_t kMinimumBarWidth = 100;
 int32_t BarPixelsPerStep(int32_t barWidth);
 // How many of the bar's columns, from its left edge, show once `steps`
 // hundredths are copied; kProgressSteps (or more) is the finished copy.

@@ -47,10 +47,6 @@ class Surface {
   // Finds the picture file for name: 0 found (name completed), 1 not found.
   static uint8_t ResolveImageName(char* name);
 
-  bool HasPixels() const { return bits != nullptr; }
-  int32_t Stride() const { return StrideFor(width); }
-  static int32_t StrideFor(int32_t width) { return static_cast<int32_t>(PictureStride(width)); }
-
  private:
   void MakePlane();
   void ReleasePlane();

@@ -25,7 +25,6 @@ int32_t pixelsPerStep;
 
 namespace {
 
-constexpr int kMinimumBarWidth = 100;
 constexpr DWORD kTickMilliseconds = 100;
 
 std::atomic<uint32_t> filesNotCopied{0};  // by CopyThread

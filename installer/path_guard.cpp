@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/lead_bytes.h"
 #include "common/paths.h"
 
 namespace {
@@ -10,7 +11,7 @@ namespace {
 // The byte length of the character that starts at p: 2 for a lead byte
 // followed by its trail byte, else 1 (a lone lead byte at the end counts as one).
 size_t CharLength(const char* p) {
-  return IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0' ? 2 : 1;
+  return IsLeadByte(static_cast<uint8_t>(*p), LeadBytes::kSystemCodePage) && p[1] != '\0' ? 2 : 1;
 }
 
 // Whether byte offset n of s starts a character (or is its end).

@@ -1,12 +1,12 @@
-// Captures ShowMessage calls for a test's lifetime instead of showing boxes.
+// Captures ShowMessage calls for a test's lifetime instead of showing boxes:
+// the unit tests link message_capture.cpp's ShowMessage in place of the
+// program's. Outside a capture boxes are answered IDOK and kept unread.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
-
-#include "common/message_box.h"
 
 struct CapturedMessage {
   HWND owner;
@@ -16,16 +16,11 @@ struct CapturedMessage {
 
 class MessageCapture {
  public:
-  explicit MessageCapture(int answer = IDOK) {
-    Messages().clear();
-    Answer() = answer;
-    SetMessageBoxHook(&Record);
-  }
-  ~MessageCapture() { SetMessageBoxHook(nullptr); }
+  explicit MessageCapture(int answer = IDOK) { Messages().clear(), Answer() = answer; }
+  ~MessageCapture() { Answer() = IDOK; }
   const std::vector<CapturedMessage>& messages() const { return Messages(); }
   void clear() { Messages().clear(); }
 
- private:
   static std::vector<CapturedMessage>& Messages() {
     static std::vector<CapturedMessage> all;
     return all;
@@ -33,9 +28,5 @@ class MessageCapture {
   static int& Answer() {
     static int answer = IDOK;
     return answer;
-  }
-  static int Record(HWND owner, const char* text, const char* caption, UINT type) {
-    Messages().push_back({owner, text, caption, type});
-    return Answer();
   }
 };

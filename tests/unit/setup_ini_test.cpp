@@ -20,10 +20,32 @@ struct Loaded {
   std::string operator[](const char* key) const { return store->ValueOf(key); }
 };
 
+// Hears what skintool check hears while the store fills, up to a failing line.
+struct Heard : SetupIniReport {
+  int kept = 0;
+  bool broken = false;
+  void Entry(int, int slot, const char*, bool, const char*, bool) override {
+    if (slot < 0 || broken) return;
+    EXPECT_EQ(slot, kept++);
+  }
+  void LineWithoutEquals(int, bool) override { broken = true; }
+  void LineBreakTaken(int) override {}
+};
+
+// Loads text, and checks on the way that a load with a report gives the same
+// result, hears every entry the store holds and fills the slots alike.
 Loaded LoadText(const std::string& text) {
-  auto store = std::make_unique<SetupIni>();
-  MemoryByteSource source(text);
+  auto store = std::make_unique<SetupIni>(), reported = std::make_unique<SetupIni>();
+  MemoryByteSource source(text), again(text);
   bool ok = store->LoadFrom(source);
+  Heard heard;
+  EXPECT_EQ(reported->LoadFrom(again, &heard), ok);
+  for (int i = 0; i < heard.kept; ++i) {
+    EXPECT_STREQ(reported->keys[i], store->keys[i]);
+    EXPECT_STREQ(reported->values[i], store->values[i]);
+  }
+  // Every key holds at least its first byte: the filled slots are the non-empty keys.
+  EXPECT_TRUE(!ok || heard.kept == SetupIni::kSlots || store->keys[heard.kept][0] == '\0') << heard.kept;
   return {ok, std::move(store)};
 }
 

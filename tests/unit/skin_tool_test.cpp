@@ -1,5 +1,6 @@
 // skintool: the checker finds each kind of problem in setup folders made on
-// disk (at the right file and line) and nothing in a clean one; scramble and
+// disk (at the right file and line) and nothing in a clean one, and agrees
+// with setup.exe's own code on every value fed to both; scramble and
 // unscramble round-trip byte for byte; the command line's exit codes.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,7 +14,16 @@
 
 #include "app/memory_byte_source.h"
 #include "app/setup_ini.h"
+#include "common/paths.h"
 #include "imaging/picture_decoders.h"
+#include "imaging/skin_layout.h"
+#include "imaging/surface.h"
+#include "installer/install_flow.h"
+#include "installer/install_host.h"
+#include "installer/path_guard.h"
+#include "installer/record_path.h"
+#include "installer/setup_shell.h"
+#include "tests/unit/message_capture.h"
 #include "tests/unit/picture_files.h"
 #include "tools/skin_tool/cli.h"
 #include "tools/skin_tool/disk_io.h"
@@ -28,21 +38,7 @@ using skintool::Severity;
 // ----- files on disk ---------------------------------------------------------
 
 void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-  }
+  SetupShell(nullptr).DeleteTreeContents(path.c_str());
   RemoveDirectoryA(path.c_str());
 }
 
@@ -152,6 +148,7 @@ struct Skin {
       {"data\\app.exe", Text("MZ")},  // installed as App\app.exe
       {"data\\doc\\readme.txt", Text("read me")},
   };
+  std::map<std::string, uint64_t> sparseFiles;  // name and size, nothing written
 
   void Set(int line, const std::string& text) { ini.at(line - 1) = text; }
   std::string IniText() const {
@@ -166,6 +163,7 @@ class SkinCheck : public ScratchFolder {
   std::vector<Finding> Check(const Skin& skin) {
     if (skin.hasIni) Put("Setup.ini", Text(skin.IniText()));
     for (const auto& [name, bytes] : skin.files) Put(name, bytes);
+    for (const auto& [name, size] : skin.sparseFiles) MakeSparseFile(Path(name), size);
     return skintool::CheckSkinFolder(*skintool::OpenDiskFolder(root_));
   }
   static std::string Describe(const std::vector<Finding>& findings) {
@@ -215,6 +213,12 @@ const Case kCases[] = {
      Severity::kError, "Setup.ini", 8, "is not a number: setup.exe reads it as 0"},
     {"number with a unit", [](Skin& s) { s.Set(9, "InstallButtonY=250px"); },
      Severity::kWarning, "Setup.ini", 9, "reads it as 250"},
+    {"key past the store's capacity",
+     [](Skin& s) {
+       for (int i = 0; i < SetupIni::kSlots; ++i) s.ini.push_back("Filler" + std::to_string(i) + "=1");
+       s.ini.push_back("CreateDirectory4=More");
+     },
+     Severity::kError, "Setup.ini", 24 + SetupIni::kSlots + 1, "comes after the 260th entry"},
     {"duplicate key", [](Skin& s) { s.ini.push_back("InstallDest=Other"); },
      Severity::kWarning, "Setup.ini", 25, "duplicate key InstallDest: setup.exe reads the first one (line 16)"},
     {"missing picture", [](Skin& s) { s.files.erase("ui\\Exit_h"); },
@@ -243,6 +247,9 @@ const Case kCases[] = {
     {"plain BMP under .ieg",
      [](Skin& s) { s.files["ui\\Uninstall.ieg"] = MakeBmp(Gradient(80, 30)); },
      Severity::kError, "ui\\Uninstall.ieg", 0, "holds a plain BMP (name it .bmp)"},
+    {"base larger than a small laptop's work area",
+     [](Skin& s) { s.files["ui\\base.bmp"] = MakeBmp(Gradient(1367, 300)); },
+     Severity::kWarning, "ui\\base.bmp", 0, "1367 x 300 pixels, larger than a small laptop's work area (1366 x 728)"},
     {"narrow progress bar", [](Skin& s) { s.files["ui\\ProgressBar.bmp"] = MakeBmp(Gradient(99, 10)); },
      Severity::kError, "ui\\ProgressBar.bmp", 0, "99 pixels wide"},
     {"button off the base", [](Skin& s) { s.Set(12, "ExitButtonX=500"); },
@@ -289,6 +296,8 @@ const Case kCases[] = {
      Severity::kError, "Setup.ini", 3, "must be a plain file name"},
     {"UninstallIni naming a Windows file", [](Skin& s) { s.Set(3, "UninstallIni=WIN.INI"); },
      Severity::kError, "Setup.ini", 3, "a file of Windows itself"},
+    {"payload file of 4 GiB", [](Skin& s) { s.sparseFiles["data\\big.bin"] = skintool::kFourGiB; },
+     Severity::kError, "data\\big.bin", 0, "4 GiB or larger (4294967296 bytes)"},
     {"no payload",
      [](Skin& s) { s.files.erase("data\\app.exe"), s.files.erase("data\\doc\\readme.txt"); },
      Severity::kError, "data", 0, "payload folder data is missing"},
@@ -319,16 +328,101 @@ std::string CaseName(const testing::TestParamInfo<Case>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Broken, SkinCheckCases, testing::ValuesIn(kCases), CaseName);
 
-TEST_F(SkinCheck, AFileOfFourGibibytesIsAnError) {
-  Skin skin;
-  Check(skin);
-  MakeSparseFile(Path("data\\big.bin"), skintool::kFourGiB);
-  const std::vector<Finding> findings = skintool::CheckSkinFolder(*skintool::OpenDiskFolder(root_));
-  ASSERT_EQ(findings.size(), 2u) << Describe(findings);
-  EXPECT_EQ(findings[0].file, "data\\big.bin");
-  EXPECT_NE(findings[0].message.find("4 GiB or larger (4294967296 bytes)"), std::string::npos);
-  EXPECT_EQ(findings[1].file, "data");
-  EXPECT_EQ(findings[1].severity, Severity::kError);
+// ----- the checker says what setup.exe's own code does ------------------------
+
+// A value fed to setup.exe's code and to the checker: setup.exe skips or
+// refuses it exactly when the checker reports an error at it.
+struct Agreement {
+  const char* name;
+  std::string setting;  // "Key=value" in place of line `line` (25: a new line)
+  int line = 0;
+  std::function<void(Skin&)> picture = nullptr;  // or the picture `file` made so
+  std::string file = "Setup.ini";
+};
+
+Bytes Bar(int width) { return MakeBmp(Gradient(width, 10)); }
+
+const Agreement kAgreements[] = {
+    {"folder up and out", "CreateDirectory1=..\\Out", 25},
+    {"folder in and out", "CreateDirectory1=In\\..\\..\\Out", 25},
+    {"folder with a trailing backslash", "CreateDirectory1=Out\\", 25},
+    {"folder with a drive", "CreateDirectory1=C:\\Out", 25},
+    {"folder so", "CreateDirectory1=\x83\x5C", 25},  // ソ: 5C is a trail byte
+    {"folder hyo and a backslash", "CreateDirectory1=\x95\x5C\\", 25},  // 表
+    {"start-menu folder up and out", "CreateStartmenuDirectory1=..\\Out", 25},
+    {"start-menu folder so", "CreateStartmenuDirectory1=\x83\x5C", 25},
+    {"shortcut up and out", "CreateShortcutTo0=..\\App.lnk", 20},
+    {"shortcut named so", "CreateShortcutTo0=\x83\x5C.lnk", 20},
+    {"record with a folder part", "UninstallIni=sub\\rec.ini", 3},
+    {"record with a drive", "UninstallIni=C:rec.ini", 3},
+    {"record with a trailing backslash", "UninstallIni=rec\\", 3},
+    {"record named so", "UninstallIni=\x83\x5C.ini", 3},
+    {"number", "InstallButtonX=20", 8},
+    {"number with a unit", "InstallButtonX=20px", 8},
+    {"word for a number", "InstallButtonX=twenty", 8},
+    {"number out of range", "InstallButtonX=99999999999", 8},
+    {"bar of 99 pixels", "", 0, [](Skin& s) { s.files["ui\\ProgressBar.bmp"] = Bar(99); }, "ui\\ProgressBar.bmp"},
+    {"bar of 100 pixels", "", 0, [](Skin& s) { s.files["ui\\ProgressBar.bmp"] = Bar(100); }, "ui\\ProgressBar.bmp"},
+    {"picture file over the size limit", "", 0,
+     [](Skin& s) { s.files.erase("ui\\Exit_h"), s.sparseFiles["ui\\Exit_h"] = kMaxPictureFileBytes + 1; }, "ui\\Exit_h"},
+    {"picture wider than the side limit", "", 0,
+     [](Skin& s) { s.files["ui\\Exit_h"] = MakeBmp(Gradient(kMaxPictureSide + 1, 1)); }, "ui\\Exit_h"},
+};
+
+const SetupIni* settingsOfProbe = nullptr;
+
+TEST_F(SkinCheck, SaysWhatSetupExesOwnCodeDoesWithTheSameValues) {
+  for (const Agreement& a : kAgreements) {
+    SCOPED_TRACE(a.name);
+    Skin skin;
+    if (a.picture) a.picture(skin);
+    if (a.line) a.line > 24 ? skin.ini.push_back(a.setting) : skin.Set(a.line, a.setting);
+    RemoveTree(root_);
+    const std::vector<Finding> findings = Check(skin);
+    auto settings = std::make_unique<SetupIni>();
+    MemoryByteSource source(skin.IniText());
+    ASSERT_TRUE(settings->LoadFrom(source));
+    const std::string key = a.setting.substr(0, a.setting.find('=')), value = a.setting.substr(key.size() + !key.empty());
+
+    bool error = false;
+    for (const Finding& f : findings) {
+      if (f.file != a.file || f.line != a.line) continue;
+      error = error || f.severity == Severity::kError;
+      const size_t readsAs = f.message.find("setup.exe reads it as ");
+      if (readsAs != std::string::npos) {  // a number: the checker names the one setup.exe reads
+        EXPECT_EQ(f.message.substr(readsAs + 22), std::to_string(settings->NumberOf(key.c_str()))) << f.message;
+      }
+    }
+    if (key == "InstallButtonX") continue;  // a number: checked above
+    // Whether setup.exe does what the skin asks: makes the folder, saves the
+    // shortcut, writes the record, takes the bar or loads the picture.
+    char path[MAX_PATH];
+    bool does = true;
+    if (key == "UninstallIni") {
+      does = RecordPathIn("C:\\windows", 10, value.c_str(), path);
+    } else if (key == "CreateShortcutTo0") {  // the check before a shortcut is saved
+      does = JoinPath(path, "C:\\Programs", value.c_str()) && IsStrictlyInside(path, "C:\\Programs");
+    } else if (!key.empty()) {  // CreateDirectoryN, CreateStartmenuDirectoryN
+      const std::string base = Path("chosen");
+      CreateDirectoryA(base.c_str(), nullptr);
+      settingsOfProbe = settings.get();
+      installHost.setting = [](const char* name) { return settingsOfProbe->ValueOf(name); };
+      CreateConfiguredFolder(base.c_str(), key.c_str());
+      does = JoinPath(path, base.c_str(), value.c_str()) && Exists(path);
+    } else if (a.file == "ui\\ProgressBar.bmp") {
+      DecodedPicture bar;
+      const Bytes& file = skin.files.at(a.file);
+      ASSERT_EQ(DecodeBmp(file.data(), file.size(), false, bar), DecodeStatus::kOk);
+      does = !(bar.width < kMinimumBarWidth);  // InstallCommand's refusal
+    } else {
+      MessageCapture capture;
+      Surface picture(nullptr, 1, 1);
+      lstrcpynA(path, Path(a.file).c_str(), MAX_PATH);
+      picture.Load(path);
+      does = capture.messages().empty();
+    }
+    EXPECT_EQ(error, !does) << Describe(findings);
+  }
 }
 
 TEST_F(SkinCheck, APayloadOfFourGibibytesInSmallerFilesIsAnError) {
@@ -371,82 +465,17 @@ TEST_F(SkinCheck, NamesMatchWithoutCaseAsOnWindows) {
 
 // ----- Setup.ini as setup.exe reads it --------------------------------------
 
-std::string Repeat(const std::string& text, int times) {
-  std::string out;
-  for (int i = 0; i < times; ++i) out += text;
-  return out;
-}
-
-TEST(IniScan, ReadsTheSameEntriesAsTheInstallersStore) {
-  std::string many;
-  for (int i = 0; i < 270; ++i) many += "K" + std::to_string(i) + "=" + std::to_string(i) + "\n";
-  const std::string inputs[] = {
-      "",
-      "A=1\r\nB=2\rC=3\nD=4",
-      "; comment\r\n\r\n==x\nA==b\n",
-      "A=1\nA=2\n",
-      "A\x82=1\nB=2\n",             // "=" taken as a second byte: the load fails
-      "A=x\x82\nB=2\n",             // LF taken as a second byte: one entry
-      "A=x\x82\r\nB=2\n",           // CR taken: LF ends the line
-      "A=1\nbroken\nB=2\n",
-      "K=" + Repeat("v", 300) + "\n" + Repeat("k", 300) + "=v\n",
-      "K=" + Repeat("\x83\x65", 130) + "\n",  // cut at a whole character
-      many,
-      "A=\x82",
-  };
-  for (const std::string& input : inputs) {
-    SCOPED_TRACE(input.substr(0, 40));
-    auto store = std::make_unique<SetupIni>();
-    MemoryByteSource source(input);
-    const bool loads = store->LoadFrom(source);
-    const skintool::IniScan scan =
-        skintool::ScanSetupIni(reinterpret_cast<const uint8_t*>(input.data()), input.size());
-    EXPECT_EQ(scan.loads, loads);
-    int slot = 0;
-    for (const skintool::IniEntry& entry : scan.entries) {
-      if (!loads && !scan.linesWithoutEquals.empty() && entry.line > scan.linesWithoutEquals[0]) break;
-      if (!entry.kept) break;
-      ASSERT_LT(slot, SetupIni::kSlots);
-      EXPECT_EQ(entry.key, store->keys[slot]);
-      EXPECT_EQ(entry.value, store->values[slot]);
-      ++slot;
-    }
-    // Every key holds at least its first byte: the filled slots are the non-empty keys.
-    int filled = 0;
-    while (filled < SetupIni::kSlots && store->keys[filled][0] != '\0') ++filled;
-    if (loads) {
-      EXPECT_EQ(slot, filled);
-    }
-  }
-}
-
-TEST(IniScan, CountsLinesAsAnEditorDoes) {
-  const std::string input = "A=1\r\nB=2\rC=3\n\n;x\r\nD=4\n";
+TEST(IniScan, CountsLinesAsAnEditorDoesAndReadsOnPastABrokenLine) {
+  const std::string input = "A=1\r\nB=2\rC=3\n\n;x\r\nbroken line\r\nD=4\n";
   const skintool::IniScan scan = skintool::ScanSetupIni(reinterpret_cast<const uint8_t*>(input.data()), input.size());
   ASSERT_EQ(scan.entries.size(), 4u);
   EXPECT_EQ(scan.entries[0].line, 1);
   EXPECT_EQ(scan.entries[1].line, 2);
   EXPECT_EQ(scan.entries[2].line, 3);
-  EXPECT_EQ(scan.entries[3].line, 6);
-}
-
-TEST(IniScan, EntriesPastTheStoresCapacityAreNotKept) {
-  std::string input;
-  for (int i = 0; i < SetupIni::kSlots; ++i) input += "Filler" + std::to_string(i) + "=1\n";
-  input += "InstallDest=App\n";
-  const skintool::IniScan scan = skintool::ScanSetupIni(reinterpret_cast<const uint8_t*>(input.data()), input.size());
-  ASSERT_EQ(scan.entries.size(), static_cast<size_t>(SetupIni::kSlots) + 1);
-  EXPECT_FALSE(scan.entries.back().kept);
-  EXPECT_EQ(scan.Find("InstallDest"), nullptr);
-
-  skintool::MemoryFolder folder;
-  const Bytes bytes = Text(input);
-  bool reported = false;
-  for (const Finding& f : skintool::CheckSkin(&bytes, folder)) {
-    reported = reported || (f.line == SetupIni::kSlots + 1 && f.severity == Severity::kError &&
-                            f.message.find("never reads it") != std::string::npos);
-  }
-  EXPECT_TRUE(reported);
+  EXPECT_EQ(scan.entries[3].line, 7);
+  EXPECT_EQ(scan.entries[3].key, "D");  // in the slot the broken line had begun to fill
+  EXPECT_EQ(scan.linesWithoutEquals, std::vector<int>{6});
+  EXPECT_FALSE(scan.loads);
 }
 
 // ----- scramble and unscramble ------------------------------------------------

@@ -14,7 +14,7 @@ struct Bgr {
 
 // Pixel (x, y) counted from the top-left, read and written in the plane.
 BYTE* PixelAt(const Surface& s, int x, int y) {
-  return static_cast<BYTE*>(s.bits) + (s.height - 1 - y) * s.Stride() + 3 * x;
+  return static_cast<BYTE*>(s.bits) + PixelOffset(s.width, s.height, x, y);
 }
 void Put(Surface& s, int x, int y, Bgr c) {
   BYTE* p = PixelAt(s, x, y);
@@ -36,10 +36,11 @@ constexpr Bgr kBlue{255, 0, 0};
 TEST(Surface, StrideIsThreeBytesAPixelRoundedUpToFour) {
   const int strides[][2] = {{1, 4}, {2, 8}, {3, 12}, {4, 12}, {5, 16}, {640, 1920}};
   for (const auto& [width, stride] : strides) {
-    EXPECT_EQ(Surface::StrideFor(width), stride) << width;
+    EXPECT_EQ(PictureStride(width), stride) << width;
     Surface s(nullptr, width, 2);
-    ASSERT_TRUE(s.HasPixels());
-    EXPECT_EQ(s.Stride(), stride);
+    DIBSECTION plane;
+    ASSERT_EQ(GetObject(s.bitmap, sizeof plane, &plane), static_cast<int>(sizeof plane));
+    EXPECT_EQ(plane.dsBm.bmWidthBytes, stride);
   }
 }
 
@@ -51,14 +52,14 @@ TEST(Surface, LayoutIsBottomUpBlueGreenRedAsGdiSeesIt) {
   EXPECT_EQ(GetPixel(s.dc, 0, 0), RGB(10, 20, 30));
   EXPECT_EQ(GetPixel(s.dc, 0, 1), RGB(0, 0, 0));
   // The top row is the last row in memory.
-  const BYTE* lastRow = static_cast<BYTE*>(s.bits) + 1 * s.Stride();
+  const BYTE* lastRow = static_cast<BYTE*>(s.bits) + PictureStride(s.width);
   EXPECT_EQ(lastRow[0], 30);
   EXPECT_EQ(lastRow[2], 10);
 }
 
 TEST(Surface, ANewSurfaceHasItsSizeAndNoOffset) {
   Surface s(nullptr, 640, 480);
-  EXPECT_TRUE(s.HasPixels());
+  EXPECT_TRUE(s.bits != nullptr);
   EXPECT_NE(s.dc, nullptr);
   EXPECT_EQ(s.width, 640);
   EXPECT_EQ(s.height, 480);
@@ -84,7 +85,7 @@ TEST(Surface, ResizeToAnotherSizeMakesANewPlane) {
   s.Resize(7, 2);
   EXPECT_EQ(s.width, 7);
   EXPECT_EQ(s.height, 2);
-  ASSERT_TRUE(s.HasPixels());
+  ASSERT_TRUE(s.bits != nullptr);
   Put(s, 6, 1, kBlue);  // the far corner lies inside the new plane
   EXPECT_EQ(Get(s, 6, 1), kBlue);
 }
@@ -142,7 +143,7 @@ TEST(Surface, ARefusedPlaneLeavesAnEmptySurfaceThatDrawsNothing) {
   const int sizes[][2] = {{0, 0}, {0, 10}, {-5, 10}, {10, -1}, {100000, 100000}, {16385, 1}};
   for (const auto& [width, height] : sizes) {
     Surface s(nullptr, width, height);
-    EXPECT_FALSE(s.HasPixels()) << width << "x" << height;
+    EXPECT_FALSE(s.bits != nullptr) << width << "x" << height;
     EXPECT_EQ(s.width, 0);
     EXPECT_EQ(s.height, 0);
     Surface other(nullptr, 2, 2);
@@ -152,7 +153,7 @@ TEST(Surface, ARefusedPlaneLeavesAnEmptySurfaceThatDrawsNothing) {
     other.Overlay(s);
     EXPECT_EQ(Get(other, 1, 1), kRed);
     s.CopyFrom(other);  // a usable size brings a plane
-    EXPECT_TRUE(s.HasPixels());
+    EXPECT_TRUE(s.bits != nullptr);
     EXPECT_EQ(Get(s, 1, 1), kRed);
   }
 }
@@ -160,10 +161,10 @@ TEST(Surface, ARefusedPlaneLeavesAnEmptySurfaceThatDrawsNothing) {
 TEST(Surface, ResizeFromAPlaneToARefusedSizeEmptiesIt) {
   Surface s(nullptr, 4, 4);
   s.Resize(0, 4);
-  EXPECT_FALSE(s.HasPixels());
+  EXPECT_FALSE(s.bits != nullptr);
   EXPECT_EQ(s.width, 0);
   s.Resize(0, 0);
-  EXPECT_FALSE(s.HasPixels());
+  EXPECT_FALSE(s.bits != nullptr);
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ struct Picture {
     GdiFlush();
   }
   void Set(int x, int y, BYTE b, BYTE g, BYTE r) {
-    BYTE* p = static_cast<BYTE*>(surface.bits) + (surface.height - 1 - y) * surface.Stride() + 3 * x;
+    BYTE* p = static_cast<BYTE*>(surface.bits) + PixelOffset(surface.width, surface.height, x, y);
     p[0] = b, p[1] = g, p[2] = r;
   }
 };

@@ -1,8 +1,8 @@
 #include "tools/skin_tool/folder_view.h"
 
-namespace skintool {
+#include "common/lead_bytes.h"
 
-bool IsShiftJisLead(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+namespace skintool {
 
 std::string NormalizePath(const std::string& path) {
   std::string out;
@@ -17,7 +17,7 @@ std::string NormalizePath(const std::string& path) {
     separatorDue = false;
     out += path[i];
     // The second byte of a double-byte character may be 0x5C: it is no separator.
-    if (IsShiftJisLead(b) && i + 1 < path.size()) out += path[++i];
+    if (IsLeadByte(b, LeadBytes::kShiftJis) && i + 1 < path.size()) out += path[++i];
   }
   return out;
 }
@@ -26,7 +26,7 @@ std::string FoldPath(const std::string& path) {
   std::string out = NormalizePath(path);
   for (size_t i = 0; i < out.size(); ++i) {
     const uint8_t b = static_cast<uint8_t>(out[i]);
-    if (IsShiftJisLead(b) && i + 1 < out.size()) {
+    if (IsLeadByte(b, LeadBytes::kShiftJis) && i + 1 < out.size()) {
       ++i;
     } else if (b >= 'A' && b <= 'Z') {
       out[i] = static_cast<char>(b - 'A' + 'a');
@@ -40,7 +40,7 @@ std::vector<std::string> SplitPath(const std::string& normalized) {
   std::string part;
   for (size_t i = 0; i < normalized.size(); ++i) {
     const uint8_t b = static_cast<uint8_t>(normalized[i]);
-    if (IsShiftJisLead(b) && i + 1 < normalized.size()) {
+    if (IsLeadByte(b, LeadBytes::kShiftJis) && i + 1 < normalized.size()) {
       part += normalized[i];
       part += normalized[++i];
     } else if (b == '\\') {

@@ -54,8 +54,8 @@ class MemoryFolder : public FolderView {
   std::map<std::string, Node> nodes_;  // by folded path
 };
 
-// Shift-JIS path helpers shared by the checks and the views.
-bool IsShiftJisLead(uint8_t b);
+// Path helpers shared by the checks and the views. They keep double-byte
+// characters whole as setup.exe does in code page 932 (common/lead_bytes.h).
 // "/" made "\", runs of "\" made one, no "\" at either end.
 std::string NormalizePath(const std::string& path);
 // NormalizePath, then ASCII letters lower-cased outside double-byte characters.

@@ -1,4 +1,4 @@
-// Reading Setup.ini the way setup.exe reads it (app/setup_ini.h), but keeping
+// Setup.ini as setup.exe's own loader reads it (SetupIni with a report), with
 // what the store throws away: the line of every entry, the lines that stop the
 // load, the later duplicates, the entries past the store's capacity, the texts
 // it cuts. Pure C++: bytes in, a list out.
@@ -31,8 +31,7 @@ struct IniScan {
   const IniEntry* Find(const std::string& key) const;
 };
 
-// Lines are counted as an editor counts them: CR LF, a lone CR and a lone LF
-// each end one line.
+// Lines are counted as an editor counts them (SetupIniReport).
 IniScan ScanSetupIni(const uint8_t* data, size_t size);
 
 }  // namespace skintool

@@ -84,7 +84,7 @@ Preview RenderPreview(const FolderView& folder, const PreviewRequest& request) {
     case PreviewRequest::Moment::kProgress: {
       // Install refuses a narrow bar before the copy starts: the bar never shows.
       const Placed& progress = at(SkinPicture::kProgressBar);
-      if (progress.picture.width < kMinimumProgressBarWidth) {
+      if (progress.picture.width < kMinimumBarWidth) {
         bar.pixels.width = progress.picture.width;
         preview.findings.push_back(NarrowProgressBarFinding(bar));
         return preview;

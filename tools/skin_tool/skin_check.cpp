@@ -6,11 +6,13 @@
 #include <set>
 
 #include "app/setup_ini.h"
+#include "common/lead_bytes.h"
 #include "imaging/picture_decoders.h"
 #include "imaging/pixel_layout.h"
 #include "imaging/skin_layout.h"
 #include "tools/skin_tool/ini_scan.h"
 #include "tools/skin_tool/scramble.h"
+#include "tools/skin_tool/setup_decisions.h"
 #include "tools/skin_tool/skin_pictures.h"
 
 namespace skintool {
@@ -18,6 +20,8 @@ namespace {
 
 constexpr const char* kIniName = "Setup.ini";
 constexpr int kIndexedKeys = 5;  // CreateDirectory0..4 and the like
+// The work area of a 1366 x 768 laptop screen with a 40-pixel task bar.
+constexpr int kSmallScreenWidth = 1366, kSmallScreenHeight = 728;
 
 // Files in the Windows directory that an uninstall record must never replace.
 constexpr const char* kWindowsFiles[] = {"win.ini", "system.ini", "explorer.exe", "notepad.exe",
@@ -54,18 +58,13 @@ std::vector<bool> SeparatorBytes(const std::string& text) {
   std::vector<bool> separators(text.size(), false);
   for (size_t i = 0; i < text.size(); ++i) {
     const uint8_t b = static_cast<uint8_t>(text[i]);
-    if (IsShiftJisLead(b) && i + 1 < text.size()) {
+    if (IsLeadByte(b, LeadBytes::kShiftJis) && i + 1 < text.size()) {
       ++i;
     } else if (b == '\\' || b == '/') {
       separators[i] = true;
     }
   }
   return separators;
-}
-
-bool HasSeparator(const std::string& text) {
-  const std::vector<bool> separators = SeparatorBytes(text);
-  return std::find(separators.begin(), separators.end(), true) != separators.end();
 }
 
 // How a numeric value reads: atoi's way, and whether that is the whole text.
@@ -393,8 +392,14 @@ class Checker {
   void CheckLayout() {
     const SkinPictureFile& base = pictures_["ui\\base"];
     const SkinPictureFile& bar = pictures_["ui\\ProgressBar"];
-    if (bar.sized && bar.pixels.width < kMinimumProgressBarWidth) findings_.push_back(NarrowProgressBarFinding(bar));
+    if (bar.sized && bar.pixels.width < kMinimumBarWidth) findings_.push_back(NarrowProgressBarFinding(bar));
     if (!base.decoded) return;  // nothing to place things on
+    if (base.pixels.width > kSmallScreenWidth || base.pixels.height > kSmallScreenHeight) {
+      Add(Severity::kWarning, base.resolved, 0,
+          "the base picture is " + std::to_string(base.pixels.width) + " x " + std::to_string(base.pixels.height) +
+              " pixels, larger than a small laptop's work area (" + std::to_string(kSmallScreenWidth) + " x " +
+              std::to_string(kSmallScreenHeight) + "): part of the window will be off such a screen");
+    }
 
     static const std::set<std::string> kButtons = {"ui\\Install", "ui\\Uninstall", "ui\\Exit"};
     for (const SkinPictureSlot& slot : kSkinPictures) {
@@ -432,26 +437,36 @@ class Checker {
 
   // ----- folders the install makes ----------------------------------------
 
+  // How setup.exe takes a path that it joins to a folder.
+  enum class Joined {
+    kKeptInside,     // CreateDirectoryN, CreateStartmenuDirectoryN, CreateShortcutToN: skipped unless inside
+    kInstallDest,    // copied to wherever it leads; emptied by the uninstall only when inside
+    kTarget,         // CreateShortcutFromN, AutoStartPath: checked against the payload
+  };
+
   // Problems of a path that setup.exe joins to a folder: "" when none.
-  static std::string PathProblem(const std::string& value, Severity& severity) {
+  static std::string PathProblem(const std::string& value, Joined joined, Severity& severity) {
     severity = Severity::kError;
     if (value.find(':') != std::string::npos) return "must be relative, without a drive or \":\"";
     for (char c : {'<', '>', '"', '|', '?', '*'}) {
       if (value.find(c) != std::string::npos) return std::string("holds \"") + c + "\", which no file name may hold";
     }
-    severity = Severity::kWarning;
-    if (!value.empty() && SeparatorBytes(value)[0]) return "starts with a separator: it is joined after a \"\\\" anyway";
-    for (const std::string& part : SplitPath(NormalizePath(value))) {
-      if (part == "..") return "holds \"..\": it leads out of the folder it is joined to";
+    if (joined == Joined::kKeptInside && !SetupKeepsInside(value)) {
+      return "leads out of the folder it is joined to: setup.exe will skip it";
     }
+    severity = Severity::kWarning;
+    if (joined == Joined::kInstallDest && !SetupEmptiesInstallDest(value)) {
+      return "leads out of the chosen folder: setup.exe's uninstall will not empty it";
+    }
+    if (!value.empty() && SeparatorBytes(value)[0]) return "starts with a separator: it is joined after a \"\\\" anyway";
     return "";
   }
 
-  bool CheckPathValue(const std::string& key) {
+  bool CheckPathValue(const std::string& key, Joined joined) {
     const IniEntry* entry = Entry(key);
     if (!entry || entry->value.empty()) return true;
     Severity severity;
-    const std::string problem = PathProblem(entry->value, severity);
+    const std::string problem = PathProblem(entry->value, joined, severity);
     if (problem.empty()) return true;
     Add(severity, kIniName, entry->line, key + " = " + Quoted(entry->value) + " " + problem);
     return severity != Severity::kError;
@@ -464,7 +479,7 @@ class Checker {
     for (int i = 0; i < kIndexedKeys; ++i) {
       const std::string key = Indexed(stem, i);
       const std::string value = Value(key);
-      if (value.empty() || !CheckPathValue(key)) continue;
+      if (value.empty() || !CheckPathValue(key, Joined::kKeptInside)) continue;
       const std::string folded = FoldPath(value);
       if (made.count(FoldPath(ParentOf(NormalizePath(value))))) {
         made.insert(folded);
@@ -485,7 +500,7 @@ class Checker {
                                         "user chooses, not into a folder of its own");
       return;
     }
-    if (!CheckPathValue("InstallDest")) return;
+    if (!CheckPathValue("InstallDest", Joined::kInstallDest)) return;
     if (made_.count(FoldPath(dest->value))) return;
     std::string message = "InstallDest = " + Quoted(dest->value) +
                           " is not made by any CreateDirectory0..4 key: setup.exe stops the install (\"destination "
@@ -511,8 +526,8 @@ class Checker {
                    "shortcut " + std::to_string(i) + " is not made: " + missing + " is empty");
         continue;
       }
-      if (CheckPathValue(fromKey)) CheckTarget(fromKey, "the shortcut would point at nothing");
-      if (!CheckPathValue(toKey)) continue;
+      if (CheckPathValue(fromKey, Joined::kTarget)) CheckTarget(fromKey, "the shortcut would point at nothing");
+      if (!CheckPathValue(toKey, Joined::kKeptInside)) continue;
       const std::string folder = ParentOf(NormalizePath(to));
       if (!made.count(FoldPath(folder))) {
         IniError(LineOf(toKey), toKey + " = " + Quoted(to) + ": no CreateStartmenuDirectory0..4 key makes its folder " +
@@ -572,7 +587,7 @@ class Checker {
     if (mode == 1 && Value("AutoStartText").empty()) {
       IniWarning(autoStart->line, "AutoStart = 1 asks a question, but AutoStartText is empty: the question box is blank");
     }
-    if (CheckPathValue("AutoStartPath")) CheckTarget("AutoStartPath", "nothing is started after the install");
+    if (CheckPathValue("AutoStartPath", Joined::kTarget)) CheckTarget("AutoStartPath", "nothing is started after the install");
   }
 
   void CheckUninstallRecord() {
@@ -583,9 +598,9 @@ class Checker {
       return;
     }
     const std::string& value = entry->value;
-    if (HasSeparator(value) || value.find(':') != std::string::npos) {
-      IniError(entry->line, "UninstallIni = " + Quoted(value) + " must be a plain file name: setup.exe puts the "
-                                                                 "record straight into the Windows folder");
+    if (!SetupHasRecordNamed(value)) {
+      IniError(entry->line, "UninstallIni = " + Quoted(value) + " must be a plain file name of the Windows folder: "
+                                                                 "setup.exe will write no uninstall record");
       return;
     }
     for (const char* file : kWindowsFiles) {

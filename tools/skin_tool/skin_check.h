@@ -36,9 +36,9 @@ struct KnownKey {
 };
 const std::vector<KnownKey>& KnownKeys();
 
-// The limits setup.exe works within.
-inline constexpr int kMinimumProgressBarWidth = 100;
-inline constexpr uint64_t kMaxPictureFileBytes = 256ull * 1024 * 1024;
+// setup.exe counts sizes in 32 bits. Its other limits are its own constants:
+// kMinimumBarWidth (imaging/skin_layout.h), kMaxPictureFileBytes
+// (imaging/picture_decoders.h), the store's SetupIni::kSlots and kTextSize.
 inline constexpr uint64_t kFourGiB = 1ull << 32;
 
 }  // namespace skintool

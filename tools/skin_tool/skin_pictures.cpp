@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "imaging/picture_names.h"
+#include "imaging/skin_layout.h"
 #include "tools/skin_tool/scramble.h"
 
 namespace skintool {
@@ -78,7 +79,8 @@ SkinPictureFile LoadSkinPicture(const FolderView& folder, const std::string& nam
     case ReadResult::kOk:
       break;
     case ReadResult::kTooLarge:
-      Add(Severity::kError, picture.resolved, 0, "larger than 256 MiB: setup.exe refuses it as damaged");
+      Add(Severity::kError, picture.resolved, 0,
+          "larger than " + std::to_string(kMaxPictureFileBytes >> 20) + " MiB: setup.exe refuses it as damaged");
       return picture;
     case ReadResult::kMissing:
     case ReadResult::kFailed:
@@ -136,7 +138,7 @@ SkinPictureFile LoadSkinPicture(const FolderView& folder, const std::string& nam
 Finding NarrowProgressBarFinding(const SkinPictureFile& bar) {
   return {Severity::kError, bar.resolved, 0,
           "the progress bar is " + std::to_string(bar.pixels.width) + " pixels wide: setup.exe needs at least " +
-              std::to_string(kMinimumProgressBarWidth) + " and ends with an error at Install"};
+              std::to_string(kMinimumBarWidth) + " and ends with an error at Install"};
 }
 
 }  // namespace skintool

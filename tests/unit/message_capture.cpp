@@ -1,0 +1,8 @@
+#include "tests/unit/message_capture.h"
+
+#include "common/message_box.h"
+
+int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
+  MessageCapture::Messages().push_back({owner, text, caption, type});
+  return MessageCapture::Answer();
+}

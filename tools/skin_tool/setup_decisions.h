@@ -1,0 +1,22 @@
+// What setup.exe decides about a name that Setup.ini gives, asked of its own
+// code (installer/path_guard.h, installer/record_path.h) with stand-in
+// folders: whether a relative name stays inside the folder it is joined to
+// does not depend on where that folder is.
+#pragma once
+
+#include <string>
+
+namespace skintool {
+
+// Whether setup.exe makes (CreateDirectoryN, CreateStartmenuDirectoryN) or
+// saves (CreateShortcutToN) base + "\" + value: only what lies strictly
+// inside base; anything else it skips without a word.
+bool SetupKeepsInside(const std::string& value);
+
+// Whether setup.exe's uninstall empties chosen folder + "\" + InstallDest.
+bool SetupEmptiesInstallDest(const std::string& installDest);
+
+// Whether setup.exe writes, reads and deletes an uninstall record of this name.
+bool SetupHasRecordNamed(const std::string& name);
+
+}  // namespace skintool
