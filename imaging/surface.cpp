@@ -1,5 +1,7 @@
 #include "imaging/surface.h"
 
+#include "imaging/pixel_layout.h"
+
 #include "common/win32_guards.h"
 
 namespace {
@@ -101,7 +103,7 @@ void Surface::Overlay(const Surface& source) {
 void Surface::Fill(uint8_t red, uint8_t green, uint8_t blue) {
   if (bits == nullptr) return;
   auto* rows = static_cast<uint8_t*>(bits);
-  const int32_t stride = Stride();
+  const int64_t stride = PictureStride(width);
   for (int32_t y = 0; y < height; ++y) {
     uint8_t* pixel = rows + static_cast<size_t>(y) * stride;
     for (int32_t x = 0; x < width; ++x, pixel += 3) {

@@ -36,20 +36,6 @@ void ShowError(const char* text) { ShowMessage(installHost.window, text, kCaptio
 
 const char* Setting(const char* key) { return installHost.setting(key); }
 
-// If the value of key is not empty, creates base + "\\" + value.
-void CreateConfiguredFolder(const char* base, const char* key) {
-  const char* value = Setting(key);
-  if (value[0] == '\0') return;
-  char path[MAX_PATH];
-  // A value such as "..\Other" would reach out of the folder it belongs to,
-  // and a link on the way would lead the new folder elsewhere.
-  FolderChain folders;
-  if (JoinPath(path, base, value) &&
-      folders.HoldParentsOf(base, path) == FolderCheck::kRealFolder) {
-    CreateDirectoryA(path, nullptr);
-  }
-}
-
 void CreateConfiguredShortcut(int index) {
   const char* from = Setting(NumberedKey("CreateShortcutFrom", index));
   const char* to = Setting(NumberedKey("CreateShortcutTo", index));
@@ -291,6 +277,19 @@ void StartWorkers() {
 
 }  // namespace
 
+
+void CreateConfiguredFolder(const char* base, const char* key) {
+  const char* value = Setting(key);
+  if (value[0] == '\0') return;
+  char path[MAX_PATH];
+  // A value such as "..\Other" would reach out of the folder it belongs to,
+  // and a link on the way would lead the new folder elsewhere.
+  FolderChain folders;
+  if (JoinPath(path, base, value) &&
+      folders.HoldParentsOf(base, path) == FolderCheck::kRealFolder) {
+    CreateDirectoryA(path, nullptr);
+  }
+}
 
 void InstallCommand() {
   if (!HasUsableProgressBar()) return;

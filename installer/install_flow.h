@@ -24,3 +24,7 @@ void InstallCommand();
 void RequestInstallStop();
 // Closes the handles of the workers (after they have ended) and clears them.
 void CloseWorkerHandles();
+
+// If the value of key is not empty, creates base + "\" + value, unless that
+// leads out of base or through a link below it.
+void CreateConfiguredFolder(const char* base, const char* key);
