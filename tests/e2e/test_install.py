@@ -370,7 +370,9 @@ class ProgressBar(unittest.TestCase):
         skin = app_skin(ProgressBar=Picture(150, 10, solid(BAR)))
         for i in range(1500):
             skin.overrides[f"data/many/f{i:04d}.dat"] = b"p" * 1000
-        keys = dict(APP_KEYS, AutoStart=1, AutoStartText="?")  # the question holds the full bar
+        # The question (asked only for a target that can be launched) holds the full bar.
+        keys = dict(APP_KEYS, AutoStart=1, AutoStartText="?",
+                    AutoStartPath="Games\\MyApp\\readme.txt")
         with skin_run(self._testMethodName, skin, **keys) as run:
             screen = Screen(run)
             screen.wait_pixel(25, 255, INSTALL)
