@@ -216,17 +216,18 @@ class Install(unittest.TestCase):
             screen.wait_highlight(155, 255, UNINSTALL_H)  # installed: Uninstall reacts
 
 
-def shell_link(target: str) -> bytes:
-    """A shell link (.lnk) whose location is the absolute ANSI path target."""
-    header = (struct.pack("<I", 0x4C) + SHELL_LINK_CLASS +
-              struct.pack("<IIQQQIiIHHII", 0x02, 0x20, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0))
+def shell_link(target: str, folder: str) -> bytes:
+    """A shell link (.lnk) to the absolute ANSI path target, started in folder."""
+    header = (struct.pack("<I", 0x4C) + SHELL_LINK_CLASS +  # has link info, has working folder
+              struct.pack("<IIQQQIiIHHII", 0x12, 0x20, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0))
     volume = struct.pack("<IIII", 17, 3, 0, 16) + b"\0"
     base = target.encode("cp932") + b"\0"
     base_at = 0x1C + len(volume)
     info = volume + base + b"\0"
     info = struct.pack("<IIIIIII", 0x1C + len(info), 0x1C, 1, 0x1C, base_at, 0,
                        base_at + len(base)) + info
-    return header + info + struct.pack("<I", 0)
+    working = struct.pack("<H", len(folder)) + folder.encode("cp932")
+    return header + info + working + struct.pack("<I", 0)
 
 
 SHELL_LINK_CLASS = bytes.fromhex("0114020000000000c000000000000046")
@@ -353,8 +354,8 @@ class AutoStart(unittest.TestCase):
         for path, folder in cases.items():
             with self.subTest(path), self.run_with(AutoStartPath=path, AutoStart=2) as run:
                 machine = Machine(run)
-                run.write_file("data/run.lnk", shell_link(
-                    machine.desktop_windows_path + "\\Games\\MyApp\\run.bat"))
+                dest = machine.desktop_windows_path + "\\Games\\MyApp"
+                run.write_file("data/run.lnk", shell_link(dest + "\\run.bat", dest))
                 for planted in (machine.profile / "outside.bat", machine.desktop / "outside.bat"):
                     planted.write_bytes(self.MARKER)
                 run.start()
