@@ -1,7 +1,5 @@
 #include "installer/install_flow.h"
 
-#include <shellapi.h>
-
 #include <cstring>
 
 #include "common/message_box.h"
@@ -9,6 +7,7 @@
 #include "common/paths.h"
 #include "common/win32_guards.h"
 #include "imaging/skin_layout.h"
+#include "installer/auto_start.h"
 #include "installer/install_host.h"
 #include "installer/path_guard.h"
 #include "installer/setting_keys.h"
@@ -63,25 +62,6 @@ void CreateStartMenuEntries() {
     CreateConfiguredFolder(programs, NumberedKey("CreateStartmenuDirectory", i));
   }
   for (int i = 0; i < kNumberedKeys; ++i) CreateConfiguredShortcut(i);
-}
-
-void Launch() {
-  char path[MAX_PATH], folder[MAX_PATH];
-  if (JoinPath(path, installFolder, Setting("AutoStartPath"))) {
-    std::strcpy(folder, path);
-    CutToParent(folder);
-    ComInit com;
-    // NOASYNC: the program ends right after this, and a launch still being
-    // handed over on another thread would be lost with it.
-    SHELLEXECUTEINFOA launch = {};
-    launch.cbSize = sizeof launch;
-    launch.fMask = SEE_MASK_NOASYNC;
-    launch.lpFile = path;
-    launch.lpDirectory = folder;
-    launch.nShow = SW_SHOWNORMAL;
-    ShellExecuteExA(&launch);
-  }
-  PostMessageA(installHost.window, WM_DESTROY, 0, 0);
 }
 
 DWORD WINAPI CopyThread(LPVOID) {
@@ -146,14 +126,19 @@ DWORD WINAPI ProgressThread(LPVOID) {
   if (filesNotCopied.load() > 0 && !stopping) ShowError(kMsgFilesNotCopied);
   FinishInstall();
 
+  // The target is checked and held before the question: whatever stands there
+  // while it is up can no longer be changed, and a target that would not be
+  // launched is not offered. Refused, the install ends as after "No".
   const int autoStart = installHost.numberSetting("AutoStart");
-  if (!stopping && (autoStart == 2 ||
-                    (autoStart == 1 && ShowMessage(installHost.window, Setting("AutoStartText"),
-                                                   kCaptionInformation, MB_YESNO) == IDYES))) {
-    if (!stopping) {
-      Launch();
-      return 0;  // the program ends; busy stays set until then
-    }
+  AutoStartTarget target;
+  if (!stopping && (autoStart == 1 || autoStart == 2) &&
+      target.Hold(installFolder, Setting("AutoStartPath"), destFolder, sourceFolder) &&
+      (autoStart == 2 || ShowMessage(installHost.window, Setting("AutoStartText"),
+                                     kCaptionInformation, MB_YESNO) == IDYES) &&
+      !stopping) {
+    target.Launch();  // held until the shell has handed the launch over
+    PostMessageA(installHost.window, WM_DESTROY, 0, 0);
+    return 0;  // the program ends; busy stays set until then
   }
   ShowFinalScreen();
   return 0;

@@ -4,6 +4,9 @@ folders, shortcuts, the uninstall record, auto-start, and every way it can stop
 early. The chooser is confirmed with Return, which takes its preselected
 Desktop (a real folder inside the run's own prefix)."""
 
+import json
+import struct
+import subprocess
 import unittest
 
 from harness import SetupRun, wait_for
@@ -253,10 +256,29 @@ class Install(unittest.TestCase):
             screen.wait_highlight(155, 255, UNINSTALL_H)  # installed: Uninstall reacts
 
 
+def shell_link(target: str, folder: str) -> bytes:
+    """A shell link (.lnk) to the absolute ANSI path target, started in folder."""
+    header = (struct.pack("<I", 0x4C) + SHELL_LINK_CLASS +  # has link info, has working folder
+              struct.pack("<IIQQQIiIHHII", 0x12, 0x20, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0))
+    volume = struct.pack("<IIII", 17, 3, 0, 16) + b"\0"
+    base = target.encode("cp932") + b"\0"
+    base_at = 0x1C + len(volume)
+    info = volume + base + b"\0"
+    info = struct.pack("<IIIIIII", 0x1C + len(info), 0x1C, 1, 0x1C, base_at, 0,
+                       base_at + len(base)) + info
+    working = struct.pack("<H", len(folder)) + folder.encode("cp932")
+    return header + info + working + struct.pack("<I", 0)
+
+
+SHELL_LINK_CLASS = bytes.fromhex("0114020000000000c000000000000046")
+
+
 class AutoStart(unittest.TestCase):
-    """The payload's run.bat leaves launched.txt behind when it is started."""
+    """The payload's run.bat has a copy of the probe write into launched.txt the
+    chain of processes it runs in: probe.exe, cmd.exe, then whoever started run.bat."""
 
     QUESTION = "起動しますか？"
+    MARKER = b"echo launched> launched.txt\r\n"  # a program that must not be launched
 
     def install(self, run):
         """Installs into the Desktop; returns the screen and where launched.txt would appear."""
@@ -268,41 +290,117 @@ class AutoStart(unittest.TestCase):
 
     def run_with(self, **keys):
         skin = app_skin()
-        skin.overrides["data/run.bat"] = b"echo started> launched.txt\r\n"
-        return skin_run(self._testMethodName, skin,
-                        **dict(APP_KEYS, AutoStartPath="Games\\MyApp\\run.bat", **keys))
+        skin.overrides["data/run.bat"] = b"probe.exe ancestors> launched.txt\r\n"
+        run = skin_run(self._testMethodName, skin, start=False,
+                       **{**APP_KEYS, "AutoStartPath": "Games\\MyApp\\run.bat", **keys})
+        run.files["data/probe.exe"] = run.probe
+        return run
+
+    def assert_launched_from_the_desktop(self, launched):
+        def chain():
+            lines = launched.read_bytes().splitlines() if launched.exists() else []
+            return json.loads(lines[0]) if lines else None
+        ancestors = wait_for(chain, 20, what="the launched program's report")
+        # Started by the desktop's shell (explorer.exe), not by setup.exe itself.
+        self.assertEqual(ancestors[:3], ["probe.exe", "cmd.exe", "explorer.exe"])
+
+    def assert_nothing_launched(self, run, screen, *markers):
+        screen.wait_highlight(155, 255, UNINSTALL_H)  # the final screen, installed
+        self.assertTrue(run.running())
+        self.assertTrue(Machine(run).record.exists())
+        for marker in markers:
+            self.assertFalse(marker.exists(), marker)
 
     def test_answered_no_keeps_the_program_open_and_installed(self):
         with self.run_with(AutoStart=1, AutoStartText=self.QUESTION) as run:
+            run.start()
             screen, launched = self.install(run)
             box = answer_box(run, key="n", timeout=30)
             self.assertEqual((box.caption, box.text), ("Information", self.QUESTION))
             self.assertEqual(box.buttons, ["はい(&Y)", "いいえ(&N)"])
-            screen.wait_highlight(155, 255, UNINSTALL_H)
-            self.assertTrue(run.running())
-            self.assertFalse(launched.exists())
+            self.assert_nothing_launched(run, screen, launched)
 
     def test_answered_yes_launches_and_ends(self):
         with self.run_with(AutoStart=1, AutoStartText=self.QUESTION) as run:
+            run.start()
             _, launched = self.install(run)
             answer_box(run, key="y", timeout=30)
             self.assertEqual(run.exit_code(timeout=20), 0)
-            wait_for(launched.exists, 20, what="the launched program's file")
+            self.assert_launched_from_the_desktop(launched)
 
     def test_auto_start_2_launches_without_asking(self):
         with self.run_with(AutoStart=2) as run:
+            run.start()
             _, launched = self.install(run)
             self.assertEqual(run.exit_code(timeout=30), 0)
-            wait_for(launched.exists, 20, what="the launched program's file")
+            self.assert_launched_from_the_desktop(launched)
             self.assertTrue(Machine(run).record.exists())
 
     def test_closing_while_the_question_is_up_ends_within_seconds(self):
         with self.run_with(AutoStart=1, AutoStartText=self.QUESTION) as run:
+            run.start()
             screen, launched = self.install(run)
             run.wait_message_box(timeout=30)
             run.send_close(screen.window)
             self.assertEqual(run.exit_code(timeout=10), 0)
             self.assertFalse(launched.exists())
+
+    def test_a_target_swapped_while_the_question_is_up_is_not_what_runs(self):
+        with self.run_with(AutoStart=1, AutoStartText=self.QUESTION) as run:
+            run.write_file("swap.bat", self.MARKER)
+            run.start()
+            _, launched = self.install(run)
+            box = run.wait_message_box(timeout=30)
+            target = Machine(run).desktop_windows_path + "\\Games\\MyApp\\run.bat"
+            run.run_wine("cmd", "/c", "copy", "/y", run.skin_windows_path + "\\swap.bat", target,
+                         output=run.scratch / "swap.out")
+            run.key("y", window=box)
+            self.assertEqual(run.exit_code(timeout=20), 0)
+            self.assert_launched_from_the_desktop(launched)
+
+    def test_a_target_that_failed_to_copy_launches_nothing(self):
+        # An older run.bat stands in the destination, held open while the copy runs.
+        with self.run_with(AutoStart=2) as run:
+            older = Machine(run).desktop / "Games" / "MyApp" / "run.bat"
+            older.parent.mkdir(parents=True)
+            older.write_bytes(self.MARKER)
+            run.start()
+            out = run.scratch / "lock.out"
+            with open(out, "wb") as sink:
+                locker = subprocess.Popen(
+                    ["wine", str(run.probe), "lock", Machine(run).desktop_windows_path +
+                     "\\Games\\MyApp\\run.bat", "120"], cwd=run.drive, env=run.env(),
+                    stdin=subprocess.DEVNULL, stdout=sink, stderr=subprocess.STDOUT)
+            try:
+                wait_for(lambda: b"locked" in out.read_bytes() or locker.poll() is not None, 20,
+                         what="the lock on run.bat")
+                screen, launched = self.install(run)
+                box = run.wait_message_box(timeout=30)  # some files could not be copied
+            finally:
+                locker.kill()
+                locker.wait(timeout=10)
+            run.key("Return", window=box)
+            self.assert_nothing_launched(run, screen, launched)
+            self.assertEqual(older.read_bytes(), self.MARKER)
+
+    def test_a_target_outside_the_destination_or_through_a_link_launches_nothing(self):
+        # Each target would run a program: AutoStart=2 launches nothing, asks
+        # nothing, and the install ends as after "No".
+        cases = {  # AutoStartPath: the folder, below the profile, where it would leave launched.txt
+            "..\\outside.bat": "",
+            "Games\\MyApp\\..\\..\\outside.bat": "Desktop",
+            "Games\\MyApp\\run.lnk": "Desktop/Games/MyApp",
+        }
+        for path, folder in cases.items():
+            with self.subTest(path), self.run_with(AutoStartPath=path, AutoStart=2) as run:
+                machine = Machine(run)
+                dest = machine.desktop_windows_path + "\\Games\\MyApp"
+                run.write_file("data/run.lnk", shell_link(dest + "\\run.bat", dest))
+                for planted in (machine.profile / "outside.bat", machine.desktop / "outside.bat"):
+                    planted.write_bytes(self.MARKER)
+                run.start()
+                screen, _ = self.install(run)
+                self.assert_nothing_launched(run, screen, machine.profile / folder / "launched.txt")
 
 
 class ProgressBar(unittest.TestCase):
@@ -313,7 +411,9 @@ class ProgressBar(unittest.TestCase):
         skin = app_skin(ProgressBar=Picture(150, 10, solid(BAR)))
         for i in range(1500):
             skin.overrides[f"data/many/f{i:04d}.dat"] = b"p" * 1000
-        keys = dict(APP_KEYS, AutoStart=1, AutoStartText="?")  # the question holds the full bar
+        # The question (asked only for a target that can be launched) holds the full bar.
+        keys = dict(APP_KEYS, AutoStart=1, AutoStartText="?",
+                    AutoStartPath="Games\\MyApp\\readme.txt")
         with skin_run(self._testMethodName, skin, **keys) as run:
             screen = Screen(run)
             screen.wait_pixel(25, 255, INSTALL)

@@ -2,6 +2,7 @@
 // prefix as setup.exe, to see and poke its windows from outside.
 //   probe windows              one UTF-8 JSON line per visible top-level window
 //   probe processes            one JSON line per process: pid, parent pid, exe name
+//   probe ancestors            one JSON list: its own exe name, its parent's, and so on up
 //   probe close HWND           posts WM_CLOSE       probe destroy HWND   posts WM_DESTROY
 //   probe press HWND BUTTON_ID clicks a dialog button (BM_CLICK, else WM_COMMAND)
 //   probe lock FILE SECONDS    holds FILE open without sharing, prints "locked", then waits
@@ -140,6 +141,32 @@ void print_processes() {
   CloseHandle(snapshot);
 }
 
+// The exe names from this process up through the processes that started it,
+// as far as they still run.
+void print_ancestors() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  std::vector<PROCESSENTRY32W> all;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    all.push_back(entry);
+  CloseHandle(snapshot);
+  std::vector<std::wstring> names;
+  DWORD pid = GetCurrentProcessId();
+  for (bool found = true; found && names.size() < 8;) {
+    found = false;
+    for (const PROCESSENTRY32W& process : all) {
+      if (process.th32ProcessID != pid) continue;
+      names.push_back(process.szExeFile);
+      pid = process.th32ParentProcessID;
+      found = true;
+      break;
+    }
+  }
+  fputs((json_list(names) + "\n").c_str(), stdout);
+}
+
 HWND parse_hwnd(const wchar_t* text) {
   return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoull(text, nullptr, 0)));
 }
@@ -210,7 +237,7 @@ int hold() {
 }
 
 int usage() {
-  fputs("usage: probe windows | processes | close HWND | destroy HWND | press HWND BUTTON_ID"
+  fputs("usage: probe windows | processes | ancestors | close HWND | destroy HWND | press HWND BUTTON_ID"
         " | lock FILE SECONDS | close-on-input HWND | link FILE | hold\n", stderr);
   return 2;
 }
@@ -223,6 +250,11 @@ int wmain(int argc, wchar_t** argv) {
 
   if (command == L"windows" && argc == 2) {
     EnumWindows(print_window, 0);
+    fflush(stdout);
+    return 0;
+  }
+  if (command == L"ancestors" && argc == 2) {
+    print_ancestors();
     fflush(stdout);
     return 0;
   }

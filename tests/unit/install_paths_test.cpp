@@ -1,8 +1,10 @@
-// Joining paths within MAX_PATH, drive roots held short, and the record's path.
+// Joining paths within MAX_PATH, drive roots held short, the record's path,
+// and what the auto-start takes for a link.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "installer/auto_start.h"
 #include "installer/record_path.h"
 #include "common/paths.h"
 
@@ -58,6 +60,20 @@ TEST(RecordPath, WithoutTheWindowsDirectoryThereIsNoRecordPath) {
     EXPECT_EQ(RecordPathIn(c.windows, c.length, c.name, path), c.expected[0] != '\0') << c.length;
     EXPECT_STREQ(path, c.expected);
   }
+}
+
+TEST(AutoStart, LinkLikeNamesAndShellLinkContentAreKnown) {
+  const std::pair<const char*, bool> names[] = {
+      {"C:\\A\\run.lnk", true}, {"C:\\A\\RUN.URL", true}, {"C:\\A\\x.pif", true},
+      {"C:\\A\\x.scf", true},   {"C:\\A\\x.website", true}, {"C:\\A\\run.exe", false},
+      {"C:\\A.lnk\\run", false}, {"C:\\A\\run.lnk.exe", false}, {"C:\\A\\lnk", false}};
+  for (const auto& [name, linkLike] : names) EXPECT_EQ(IsLinkLikeName(name), linkLike) << name;
+
+  BYTE link[76] = {0x4C, 0, 0, 0, 0x01, 0x14, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  EXPECT_TRUE(HasShellLinkHeader(link, sizeof link));
+  EXPECT_FALSE(HasShellLinkHeader(link, 19));
+  link[19] = 0x47;
+  EXPECT_FALSE(HasShellLinkHeader(link, sizeof link));
 }
 
 }  // namespace

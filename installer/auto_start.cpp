@@ -1,0 +1,267 @@
+#include "installer/auto_start.h"
+
+#include <exdisp.h>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <cstring>
+#include <vector>
+
+#include "common/paths.h"
+
+namespace {
+
+// ----- Names and contents --------------------------------------------------------
+
+// Types the shell resolves to another target, or runs through a description
+// of one, instead of opening the file as it stands.
+constexpr const char* kLinkLikeTypes[] = {
+    ".lnk", ".url", ".pif", ".scf", ".shb", ".shs", ".website", ".appref-ms",
+    ".library-ms", ".search-ms", ".searchconnector-ms", ".settingcontent-ms", ".xnk",
+};
+
+// The 76-byte header size and the shell-link class id that open every .lnk file.
+constexpr BYTE kShellLinkHeader[20] = {0x4C, 0x00, 0x00, 0x00, 0x01, 0x14, 0x02, 0x00, 0x00, 0x00,
+                                       0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+constexpr DWORD kCompareBlock = 64 * 1024;
+
+// The full path of path, without a trailing backslash except on a drive root.
+bool FullPath(const char* path, char (&full)[MAX_PATH]) {
+  const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+  if (length == 0 || length >= MAX_PATH) return false;
+  const size_t n = std::strlen(full);
+  if (n > 3 && EndsInBackslash(full)) full[n - 1] = '\0';
+  return true;
+}
+
+// Reads up to size bytes; false on a read error.
+bool ReadBlock(HANDLE file, BYTE* buffer, DWORD size, DWORD& read) {
+  read = 0;
+  return ReadFile(file, buffer, size, &read, nullptr) != FALSE;
+}
+
+// Whether the installed file's content equals the payload file's and is no shell link.
+bool SameContent(HANDLE installed, HANDLE payload) {
+  LARGE_INTEGER installedSize, payloadSize;
+  if (!GetFileSizeEx(installed, &installedSize) || !GetFileSizeEx(payload, &payloadSize) ||
+      installedSize.QuadPart != payloadSize.QuadPart) {
+    return false;
+  }
+  std::vector<BYTE> a(kCompareBlock), b(kCompareBlock);
+  bool first = true;
+  for (;;) {
+    DWORD readA = 0, readB = 0;
+    if (!ReadBlock(installed, a.data(), kCompareBlock, readA) ||
+        !ReadBlock(payload, b.data(), kCompareBlock, readB) || readA != readB ||
+        std::memcmp(a.data(), b.data(), readA) != 0) {
+      return false;
+    }
+    if (first && HasShellLinkHeader(a.data(), readA)) return false;
+    first = false;
+    if (readA == 0) return true;
+  }
+}
+
+// The chosen folder as the folder it is or leads to, kept from being renamed
+// or removed while held (the way FolderChain holds its top).
+FileHandle HoldChosenFolder(const char* folder) {
+  return FileHandle(CreateFileA(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+bool Widen(const char* text, wchar_t (&wide)[MAX_PATH]) {
+  return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide, MAX_PATH) > 0;
+}
+
+// ----- Launching ------------------------------------------------------------------
+
+class Bstr {
+ public:
+  explicit Bstr(const wchar_t* text) : bstr_(SysAllocString(text)) {}
+  ~Bstr() { SysFreeString(bstr_); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  BSTR get() const { return bstr_; }
+
+ private:
+  BSTR bstr_;
+};
+
+// A VARIANT cleared (and whatever it owns released) exactly once.
+class Variant {
+ public:
+  Variant() { VariantInit(&value_); }
+  ~Variant() { VariantClear(&value_); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  VARIANT* get() { return &value_; }
+  const VARIANT& value() const { return value_; }
+
+  // Owns a copy of text; false when it could not be made.
+  bool SetString(const wchar_t* text) {
+    VariantClear(&value_);
+    V_BSTR(&value_) = SysAllocString(text);
+    if (!V_BSTR(&value_)) return false;
+    V_VT(&value_) = VT_BSTR;
+    return true;
+  }
+  void SetInt(int number) {
+    VariantClear(&value_);
+    V_VT(&value_) = VT_I4;
+    V_I4(&value_) = number;
+  }
+
+ private:
+  VARIANT value_;
+};
+
+// The desktop's shell object, reached through the desktop window's browser
+// and its view: it runs in the desktop's process, for the user signed in there.
+bool FindDesktopShell(ComPtr<IShellDispatch2>& shell) {
+  ComPtr<IShellWindows> windows;
+  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                              windows.put_void()))) {
+    return false;
+  }
+  Variant location, root;
+  location.SetInt(CSIDL_DESKTOP);
+  long window = 0;
+  ComPtr<IDispatch> desktop;
+  if (windows->FindWindowSW(location.get(), root.get(), SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                            desktop.put()) != S_OK ||
+      !desktop.get()) {
+    return false;
+  }
+  ComPtr<IServiceProvider> services;
+  ComPtr<IShellBrowser> browser;
+  ComPtr<IShellView> view;
+  ComPtr<IDispatch> background;
+  ComPtr<IShellFolderViewDual> folderView;
+  ComPtr<IDispatch> application;
+  return SUCCEEDED(desktop->QueryInterface(IID_IServiceProvider, services.put_void())) &&
+         SUCCEEDED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                          browser.put_void())) &&
+         SUCCEEDED(browser->QueryActiveShellView(view.put())) && view.get() &&
+         SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.put_void())) &&
+         SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual, folderView.put_void())) &&
+         SUCCEEDED(folderView->get_Application(application.put())) && application.get() &&
+         SUCCEEDED(application->QueryInterface(IID_IShellDispatch2, shell.put_void())) &&
+         shell.get();
+}
+
+// False when there is no desktop shell to ask; true once it has been asked,
+// whatever it answered (a launch it refuses is not retried with this
+// program's rights).
+bool LaunchFromDesktop(const char* path, const char* folder) {
+  wchar_t widePath[MAX_PATH], wideFolder[MAX_PATH];
+  if (!Widen(path, widePath) || !Widen(folder, wideFolder)) return false;
+  ComPtr<IShellDispatch2> shell;
+  if (!FindDesktopShell(shell)) return false;
+  Bstr file(widePath);
+  Variant parameters, directory, verb, show;
+  show.SetInt(SW_SHOWNORMAL);
+  if (!file.get() || !directory.SetString(wideFolder)) return false;
+  shell->ShellExecute(file.get(), parameters.value(), directory.value(), verb.value(),
+                      show.value());
+  return true;
+}
+
+void LaunchFromHere(const char* path, const char* folder) {
+  // NOASYNC: the program ends right after this, and a launch still being
+  // handed over on another thread would be lost with it.
+  SHELLEXECUTEINFOA launch = {};
+  launch.cbSize = sizeof launch;
+  launch.fMask = SEE_MASK_NOASYNC;
+  launch.lpFile = path;
+  launch.lpDirectory = folder;
+  launch.nShow = SW_SHOWNORMAL;
+  ShellExecuteExA(&launch);
+}
+
+}  // namespace
+
+bool IsLinkLikeName(const char* path) {
+  const char* dot = nullptr;
+  for (const char* p = path; *p; p += IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] ? 2 : 1) {
+    if (*p == '.') dot = p;
+    if (*p == '\\' || *p == '/') dot = nullptr;
+  }
+  if (!dot) return false;
+  for (const char* type : kLinkLikeTypes) {
+    if (lstrcmpiA(dot, type) == 0) return true;
+  }
+  return false;
+}
+
+bool HasShellLinkHeader(const BYTE* bytes, size_t size) {
+  return size >= sizeof kShellLinkHeader &&
+         std::memcmp(bytes, kShellLinkHeader, sizeof kShellLinkHeader) == 0;
+}
+
+bool AutoStartTarget::Hold(const char* installFolder, const char* relativePath,
+                           const char* destFolder, const char* sourceFolder) {
+  if (Check(installFolder, relativePath, destFolder, sourceFolder)) return true;
+  file_.reset();
+  chosenFolder_.reset();
+  folders_.Release();
+  return false;
+}
+
+bool AutoStartTarget::Check(const char* installFolder, const char* relativePath,
+                            const char* destFolder, const char* sourceFolder) {
+  char joined[MAX_PATH], destFull[MAX_PATH], source[MAX_PATH];
+  if (!JoinPath(joined, installFolder, relativePath) || !FullPath(joined, path_) ||
+      !FullPath(destFolder, destFull) || !IsStrictlyInside(path_, destFolder)) {
+    return false;
+  }
+  std::strcpy(folder_, path_);
+  if (!CutToParent(folder_) || !IsSameOrInside(folder_, installFolder)) return false;
+
+  // Nothing on the way may be a link or be renamed from here on.
+  if (IsSameOrInside(installFolder, folder_)) {
+    chosenFolder_ = HoldChosenFolder(folder_);
+    if (!chosenFolder_) return false;
+  } else if (folders_.Hold(installFolder, folder_) != FolderCheck::kRealFolder) {
+    return false;
+  }
+  if (StandsAsLink(path_) || IsLinkLikeName(path_)) return false;
+
+  // Read-only sharing: nobody writes, renames or deletes it while it is held.
+  FileHandle file(CreateFileA(path_, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!file || !GetFileInformationByHandle(file.get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+      info.nNumberOfLinks != 1) {
+    return false;
+  }
+  // The same path below the payload; the two full paths differ only in the
+  // case of ASCII letters, so their lengths agree.
+  const size_t n = std::strlen(destFull);
+  const char* below = path_ + n + (EndsInBackslash(destFull) ? 0 : 1);
+  FileHandle payload;
+  if (JoinPath(source, sourceFolder, below)) {
+    payload.reset(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  }
+  if (!payload || !SameContent(file.get(), payload.get())) return false;
+
+  identity_ = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  file_ = std::move(file);
+  return true;
+}
+
+void AutoStartTarget::Launch() const {
+  // The chosen folder may itself be a link (the install went through it);
+  // the path must still reach the file that was checked.
+  FileIdentity now;
+  if (!file_ || !IdentityOf(path_, now) || !(now == identity_)) return;
+  ComInit com;
+  if (!LaunchFromDesktop(path_, folder_)) LaunchFromHere(path_, folder_);
+}

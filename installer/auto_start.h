@@ -1,0 +1,51 @@
+// The launch after an install: the program this install copied, checked to be
+// byte for byte its payload file and held unchanged until it has started, and
+// started as the user at the desktop rather than with the installer's rights.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "common/win32_guards.h"
+#include "installer/path_guard.h"
+
+// Whether a file name's type makes the shell follow it somewhere else rather
+// than open the file itself: .lnk, .url, .pif, .scf and their kin.
+bool IsLinkLikeName(const char* path);
+
+// Whether bytes (the start of a file) begin with the header of a shell link.
+bool HasShellLinkHeader(const BYTE* bytes, size_t size);
+
+// What the auto-start would launch, held from the check until the launch.
+class AutoStartTarget {
+ public:
+  // Checks and holds installFolder + "\" + relativePath. It must lie strictly
+  // inside destFolder (by its text, so "..", another drive or a root leads
+  // nowhere), every folder from installFolder down to it must be a real folder,
+  // and the file itself no link, no link-like type, a file of one name only,
+  // equal byte for byte to its payload file (the same path below sourceFolder
+  // as below destFolder). While held, nobody can write, rename or delete the
+  // file or rename any of those folders. False, with nothing held, otherwise.
+  bool Hold(const char* installFolder, const char* relativePath, const char* destFolder,
+            const char* sourceFolder);
+
+  // Starts the held file, in its own folder, without parameters, shown
+  // normally: through the desktop's shell, so it runs as the user at the
+  // desktop and not with this program's rights; through this process's own
+  // shell only when there is no desktop shell to ask. Returns once the shell
+  // has handed the launch over. Nothing is started if the path no longer
+  // reaches the held file.
+  void Launch() const;
+
+ private:
+  bool Check(const char* installFolder, const char* relativePath, const char* destFolder,
+             const char* sourceFolder);
+
+  char path_[MAX_PATH] = {};
+  char folder_[MAX_PATH] = {};
+  FolderChain folders_;
+  FileHandle chosenFolder_;  // only when the file lies in the chosen folder itself
+  FileHandle file_;
+  FileIdentity identity_;
+};
