@@ -110,6 +110,25 @@ void FinishInstall() {
   installHost.reloadRecord();
 }
 
+// AutoStart 2, or 1 answered Yes: launches the installed target and ends the
+// program. The target is checked and held before the question: whatever
+// stands there while it is up can no longer be changed, and a target that
+// would not be launched is not offered. Refused, the install ends as after "No".
+bool LaunchAutoStart() {
+  const int autoStart = installHost.numberSetting("AutoStart");
+  if (stopping || (autoStart != 1 && autoStart != 2)) return false;
+  AutoStartTarget target;
+  if (!target.Hold(installFolder, Setting("AutoStartPath"), destFolder, sourceFolder)) return false;
+  if (autoStart == 1 && ShowMessage(installHost.window, Setting("AutoStartText"),
+                                    kCaptionInformation, MB_YESNO) != IDYES) {
+    return false;
+  }
+  if (stopping) return false;  // the window was closed while the question was up
+  target.Launch();  // held until the shell has handed the launch over
+  PostMessageA(installHost.window, WM_DESTROY, 0, 0);
+  return true;
+}
+
 void ShowFinalScreen() {
   installHost.composeScreen();
   installed = 1;  // before busy drops, so Install never reacts to a finished install
@@ -126,20 +145,7 @@ DWORD WINAPI ProgressThread(LPVOID) {
   if (filesNotCopied.load() > 0 && !stopping) ShowError(kMsgFilesNotCopied);
   FinishInstall();
 
-  // The target is checked and held before the question: whatever stands there
-  // while it is up can no longer be changed, and a target that would not be
-  // launched is not offered. Refused, the install ends as after "No".
-  const int autoStart = installHost.numberSetting("AutoStart");
-  AutoStartTarget target;
-  if (!stopping && (autoStart == 1 || autoStart == 2) &&
-      target.Hold(installFolder, Setting("AutoStartPath"), destFolder, sourceFolder) &&
-      (autoStart == 2 || ShowMessage(installHost.window, Setting("AutoStartText"),
-                                     kCaptionInformation, MB_YESNO) == IDYES) &&
-      !stopping) {
-    target.Launch();  // held until the shell has handed the launch over
-    PostMessageA(installHost.window, WM_DESTROY, 0, 0);
-    return 0;  // the program ends; busy stays set until then
-  }
+  if (LaunchAutoStart()) return 0;  // the program ends; busy stays set until then
   ShowFinalScreen();
   return 0;
 }
