@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/lead_bytes.h"
 #include "common/paths.h"
 
 namespace {
@@ -29,15 +30,6 @@ constexpr BYTE kShellLinkHeader[20] = {0x4C, 0x00, 0x00, 0x00, 0x01, 0x14, 0x02,
                                        0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
 constexpr DWORD kCompareBlock = 64 * 1024;
-
-// The full path of path, without a trailing backslash except on a drive root.
-bool FullPath(const char* path, char (&full)[MAX_PATH]) {
-  const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
-  if (length == 0 || length >= MAX_PATH) return false;
-  const size_t n = std::strlen(full);
-  if (n > 3 && EndsInBackslash(full)) full[n - 1] = '\0';
-  return true;
-}
 
 // Reads up to size bytes; false on a read error.
 bool ReadBlock(HANDLE file, BYTE* buffer, DWORD size, DWORD& read) {
@@ -65,14 +57,6 @@ bool SameContent(HANDLE installed, HANDLE payload) {
     first = false;
     if (readA == 0) return true;
   }
-}
-
-// The chosen folder as the folder it is or leads to, kept from being renamed
-// or removed while held (the way FolderChain holds its top).
-FileHandle HoldChosenFolder(const char* folder) {
-  return FileHandle(CreateFileA(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
 bool Widen(const char* text, wchar_t (&wide)[MAX_PATH]) {
@@ -188,7 +172,8 @@ void LaunchFromHere(const char* path, const char* folder) {
 
 bool IsLinkLikeName(const char* path) {
   const char* dot = nullptr;
-  for (const char* p = path; *p; p += IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] ? 2 : 1) {
+  for (const char* p = path; *p;
+       p += IsLeadByte(static_cast<uint8_t>(*p), LeadBytes::kSystemCodePage) && p[1] ? 2 : 1) {
     if (*p == '.') dot = p;
     if (*p == '\\' || *p == '/') dot = nullptr;
   }
@@ -208,7 +193,6 @@ bool AutoStartTarget::Hold(const char* installFolder, const char* relativePath,
                            const char* destFolder, const char* sourceFolder) {
   if (Check(installFolder, relativePath, destFolder, sourceFolder)) return true;
   file_.reset();
-  chosenFolder_.reset();
   folders_.Release();
   return false;
 }
@@ -216,20 +200,15 @@ bool AutoStartTarget::Hold(const char* installFolder, const char* relativePath,
 bool AutoStartTarget::Check(const char* installFolder, const char* relativePath,
                             const char* destFolder, const char* sourceFolder) {
   char joined[MAX_PATH], destFull[MAX_PATH], source[MAX_PATH];
-  if (!JoinPath(joined, installFolder, relativePath) || !FullPath(joined, path_) ||
-      !FullPath(destFolder, destFull) || !IsStrictlyInside(path_, destFolder)) {
+  if (!JoinPath(joined, installFolder, relativePath) || !ResolveFullPath(joined, path_) ||
+      !ResolveFullPath(destFolder, destFull) || !IsStrictlyInside(path_, destFolder)) {
     return false;
   }
   std::strcpy(folder_, path_);
   if (!CutToParent(folder_) || !IsSameOrInside(folder_, installFolder)) return false;
 
   // Nothing on the way may be a link or be renamed from here on.
-  if (IsSameOrInside(installFolder, folder_)) {
-    chosenFolder_ = HoldChosenFolder(folder_);
-    if (!chosenFolder_) return false;
-  } else if (folders_.Hold(installFolder, folder_) != FolderCheck::kRealFolder) {
-    return false;
-  }
+  if (folders_.Hold(installFolder, folder_) != FolderCheck::kRealFolder) return false;
   if (StandsAsLink(path_) || IsLinkLikeName(path_)) return false;
 
   // Read-only sharing: nobody writes, renames or deletes it while it is held.

@@ -45,7 +45,6 @@ class AutoStartTarget {
   char path_[MAX_PATH] = {};
   char folder_[MAX_PATH] = {};
   FolderChain folders_;
-  FileHandle chosenFolder_;  // only when the file lies in the chosen folder itself
   FileHandle file_;
   FileIdentity identity_;
 };

@@ -35,19 +35,6 @@ size_t CountBackslashes(const char* path, size_t& last) {
   return count;
 }
 
-// The full path (GetFullPathNameA) of path, in its own case, without a
-// trailing backslash except on a drive root; a bare drive "D:" means its root.
-// False when it would not fit.
-bool ResolveFullPath(const char* path, char (&full)[MAX_PATH]) {
-  const char root[4] = {path[0], ':', '\\', '\0'};
-  const bool bareDrive = path[0] != '\0' && path[1] == ':' && path[2] == '\0';
-  const DWORD length = GetFullPathNameA(bareDrive ? root : path, MAX_PATH, full, nullptr);
-  if (length == 0 || length >= MAX_PATH) return false;
-  const size_t n = std::strlen(full);
-  if (n > 3 && EndsInBackslash(full)) full[n - 1] = '\0';
-  return true;
-}
-
 bool IsRootPath(const char* full) {
   char parent[MAX_PATH];
   lstrcpynA(parent, full, MAX_PATH);
@@ -115,6 +102,16 @@ FolderCheck HoldFolder(const char* folder, FileHandle& held, bool followLinks) {
 }
 
 }  // namespace
+
+bool ResolveFullPath(const char* path, char (&full)[MAX_PATH]) {
+  const char root[4] = {path[0], ':', '\\', '\0'};
+  const bool bareDrive = path[0] != '\0' && path[1] == ':' && path[2] == '\0';
+  const DWORD length = GetFullPathNameA(bareDrive ? root : path, MAX_PATH, full, nullptr);
+  if (length == 0 || length >= MAX_PATH) return false;
+  const size_t n = std::strlen(full);
+  if (n > 3 && EndsInBackslash(full)) full[n - 1] = '\0';
+  return true;
+}
 
 bool CutToParent(char* path) {
   size_t length = std::strlen(path);

@@ -19,6 +19,11 @@
 // Whether the last character of path is a single-byte backslash.
 bool EndsInBackslash(const char* path);
 
+// The full path (GetFullPathNameA) of path, in its own case, without a
+// trailing backslash except on a drive root; a bare drive "D:" means its root,
+// never D:'s current folder. False when it would not fit.
+bool ResolveFullPath(const char* path, char (&full)[MAX_PATH]);
+
 // Upper-cases the ASCII letters of full (a full path) in place and drops one
 // trailing backslash unless full is a drive root, so that "C:\A\" and "C:\a"
 // compare alike. Double-byte characters are kept whole.
