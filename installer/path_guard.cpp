@@ -101,6 +101,21 @@ FolderCheck HoldFolder(const char* folder, FileHandle& held, bool followLinks) {
   return FolderCheck::kRealFolder;
 }
 
+// The ANSI form of a Unicode text, only when it converts back to exactly that
+// text: no best-fit substitute, no default character. False otherwise.
+bool ExactAnsiForm(const wchar_t* wide, char (&ansi)[MAX_PATH]) {
+  // Code page 65001 takes neither the flag nor the used-default report; the
+  // round trip below still catches every substitute there.
+  const bool utf8 = GetACP() == CP_UTF8;
+  BOOL usedDefault = FALSE;
+  const int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, ansi,
+                                         MAX_PATH, nullptr, utf8 ? nullptr : &usedDefault);
+  wchar_t back[MAX_PATH];
+  return length > 0 && !usedDefault &&
+         MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, -1, back, MAX_PATH) > 0 &&
+         std::wcscmp(back, wide) == 0;
+}
+
 }  // namespace
 
 bool ResolveFullPath(const char* path, char (&full)[MAX_PATH]) {
@@ -180,23 +195,6 @@ bool IsPlainEntryName(const char* name) {
   }
   return true;
 }
-
-namespace {
-// The ANSI form of a Unicode text, only when it converts back to exactly that
-// text: no best-fit substitute, no default character. False otherwise.
-bool ExactAnsiForm(const wchar_t* wide, char (&ansi)[MAX_PATH]) {
-  // Code page 65001 takes neither the flag nor the used-default report; the
-  // round trip below still catches every substitute there.
-  const bool utf8 = GetACP() == CP_UTF8;
-  BOOL usedDefault = FALSE;
-  const int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, ansi,
-                                         MAX_PATH, nullptr, utf8 ? nullptr : &usedDefault);
-  wchar_t back[MAX_PATH];
-  return length > 0 && !usedDefault &&
-         MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, -1, back, MAX_PATH) > 0 &&
-         std::wcscmp(back, wide) == 0;
-}
-}  // namespace
 
 bool ExactAnsiName(const wchar_t* wide, char (&name)[MAX_PATH]) {
   const bool exact = ExactAnsiForm(wide, name) && IsPlainEntryName(name);
