@@ -207,7 +207,7 @@ TEST(PreviewFallbacks, AMissingHighlightIsABlankPictureWithTheCheckersMessage) {
   EXPECT_EQ(At(preview, 19, 89), Opaque(kBase));
 }
 
-TEST(PreviewFallbacks, AMissingBaseGivesABlank640By480WindowWithNothingShown) {
+TEST(PreviewFallbacks, AMissingBaseGivesAGrey640By480WindowWithEveryPixelShown) {
   MemoryFolder folder;
   folder.AddFile("Setup.ini", "Caption=x\r\n");
   const Preview preview = skintool::RenderPreview(folder, {});
@@ -215,7 +215,7 @@ TEST(PreviewFallbacks, AMissingBaseGivesABlank640By480WindowWithNothingShown) {
   EXPECT_EQ(preview.width, 640);
   EXPECT_EQ(preview.height, 480);
   EXPECT_EQ(preview.findings.size(), 8u);  // every picture reported
-  for (size_t i = 3; i < preview.rgba.size(); i += 4) ASSERT_EQ(preview.rgba[i], 0) << i;
+  for (size_t i = 3; i < preview.rgba.size(); i += 4) ASSERT_EQ(preview.rgba[i], 255) << i;
 }
 
 TEST(PreviewFallbacks, NoOrABrokenSetupIniGivesNoPicture) {

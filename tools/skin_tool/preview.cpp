@@ -1,5 +1,6 @@
 #include "tools/skin_tool/preview.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "app/memory_byte_source.h"
@@ -18,12 +19,17 @@ struct Placed {
   int32_t left = 0, top = 0;
 };
 
-// What Surface::Load leaves: the decoded picture; for a refused PNG colour
-// type a blank picture of its size; otherwise the blank size it was made with.
-DecodedPicture AsLoaded(SkinPictureFile file) {
+// What setup.exe holds after loading: the decoded picture; for a refused PNG
+// colour type a blank picture of its size; otherwise the blank size it was
+// made with. A blank is black, but a base that failed to load is grey.
+DecodedPicture AsLoaded(SkinPictureFile file, SkinPicture picture) {
   if (file.decoded) return std::move(file.pixels);
-  if (file.sized) return BlankPicture(file.pixels.width, file.pixels.height);
-  return BlankPicture(kBlankPictureWidth, kBlankPictureHeight);
+  DecodedPicture blank = file.sized ? BlankPicture(file.pixels.width, file.pixels.height)
+                                    : BlankPicture(kBlankPictureWidth, kBlankPictureHeight);
+  if (picture == SkinPicture::kBase) {
+    std::fill(blank.pixels.begin(), blank.pixels.end(), kUnloadedBaseGrey);  // the same in every channel
+  }
+  return blank;
 }
 
 void Draw(DecodedPicture& screen, const Placed& placed, int32_t columns) {
@@ -56,7 +62,7 @@ Preview RenderPreview(const FolderView& folder, const PreviewRequest& request) {
     SkinPictureFile file = LoadSkinPicture(folder, slot.name, preview.findings);
     if (slot.picture == SkinPicture::kProgressBar) bar = file;
     Placed& placed = pictures[static_cast<int>(slot.picture)];
-    placed.picture = AsLoaded(std::move(file));
+    placed.picture = AsLoaded(std::move(file), slot.picture);
     if (slot.xKey) {
       placed.left = store->NumberOf(slot.xKey);
       placed.top = store->NumberOf(slot.yKey);
