@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Where setup.exe's DLLs come from: every DLL it loads by name through a whole
 install (chooser, copy, shortcuts, record, auto-start) and uninstall is planted
-as a marker DLL beside it (its folder is also its current directory) and in a
-folder on PATH, with Wine told to prefer those copies to its own, as Windows
-takes a DLL that is not a known DLL from the program's folder first. None of
-them may be loaded into setup.exe."""
+as a marker DLL beside it, in its current directory and in a folder on PATH,
+with Wine told to prefer those copies to its own, as Windows takes a DLL that
+is not a known DLL from the program's folder first. None of them may be
+loaded into setup.exe."""
 
 import os
 import re
@@ -28,9 +28,10 @@ NOT_PLANTED = {"setup.exe", "kernelbase.dll", "kernel32.dll", "msvcrt.dll", "use
                "gdi32.dll", "win32u.dll", "ucrtbase.dll", "advapi32.dll", "sechost.dll",
                "zlib1.dll"}
 # Planted, and still loaded from setup.exe's folder under Wine, before its first
-# instruction: Wine's user32 imports version and loads imm32 as it starts. On
-# Windows imm32 is a known DLL and user32 does not import version.
-LOADED_BEFORE_START = {"imm32.dll", "version.dll"}
+# instruction: Wine's user32 loads imm32 as it starts (on Windows imm32 is a
+# known DLL). Wine's user32 also imports version (Windows' does not): the
+# manifest pins that one to system32, and Wine honours it.
+LOADED_BEFORE_START = {"imm32.dll"}
 
 LOADED = re.compile(r'^(\w+):\w+:trace:loaddll:\w+ Loaded L"([^"]+)"', re.M)
 
@@ -68,10 +69,16 @@ class DllSearch(unittest.TestCase):
         return skin_run(name, skin, start=False,
                         **dict(APP_KEYS, AutoStart=2, AutoStartPath="Games\\MyApp\\run.bat"))
 
+    def start(self, run, **env):
+        """Starts setup.exe from Y:\\bin, with the skin folder Y:\\skin as its current directory."""
+        (run.drive / "bin").mkdir(exist_ok=True)
+        (run.skin / "setup.exe").rename(run.drive / "bin" / "setup.exe")
+        run.program, run.program_env = "Y:\\bin\\setup.exe", env
+        run.start()
+
     def test_no_dll_it_loads_by_name_comes_from_its_folder_or_path(self):
         with self.run_with("traced") as run:
-            run.program_env = dict(WINEDEBUG="+pid,+loaddll")
-            run.start()
+            self.start(run, WINEDEBUG="+pid,+loaddll")
             install_and_uninstall(self, run, Machine(run))
             names = dlls_of_setup(run.log())
         self.assertTrue({"shell32.dll", "ole32.dll", "imm32.dll"} <= names, names)
@@ -80,17 +87,15 @@ class DllSearch(unittest.TestCase):
         with self.run_with("planted") as run:
             machine = Machine(run)
             markers, path_folder = run.drive / "markers", run.drive / "path"
-            for folder in (markers, path_folder):
+            for folder in (markers, path_folder, run.drive / "bin"):
                 folder.mkdir()
             for name in planted:
-                for folder in (run.skin, path_folder):
+                for folder in (run.drive / "bin", run.skin, path_folder):
                     shutil.copy(MARKER_DLL, folder / name)
             canaries = [canary(machine.desktop / "keep.txt"), canary(run.drive / "keep.txt")]
-            run.program_env = dict(
-                SETUP_MARKER_DIR="Y:\\markers", WINEPATH="Y:\\path",
-                WINEDLLOVERRIDES=run.env()["WINEDLLOVERRIDES"] + ";" +
-                ",".join(name.rsplit(".", 1)[0] for name in planted) + "=n,b")
-            run.start()
+            self.start(run, SETUP_MARKER_DIR="Y:\\markers", WINEPATH="Y:\\path",
+                       WINEDLLOVERRIDES=run.env()["WINEDLLOVERRIDES"] + ";" +
+                       ",".join(name.rsplit(".", 1)[0] for name in planted) + "=n,b")
             try:
                 install_and_uninstall(self, run, machine)
             finally:
