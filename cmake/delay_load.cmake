@@ -16,10 +16,13 @@ function(target_delay_load target)
   foreach(dll IN LISTS ARGN)
     set(def ${CMAKE_SOURCE_DIR}/cmake/delay_load/${dll}.def)
     set(library ${CMAKE_BINARY_DIR}/delay_load/lib${dll}_delay.a)
+    # Run in its folder with relative names: dlltool names its symbols after the
+    # output path, and the release build must not depend on where it is built.
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/delay_load)
     add_custom_command(OUTPUT ${library}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/delay_load
       COMMAND ${MINGW_DLLTOOL} --input-def ${def} --dllname ${dll}.dll
-              --output-delaylib ${library} --temp-prefix ${CMAKE_BINARY_DIR}/delay_load/${dll}
+              --output-delaylib lib${dll}_delay.a --temp-prefix ${dll}
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/delay_load
       DEPENDS ${def} VERBATIM)
     list(APPEND libraries ${library})
   endforeach()
