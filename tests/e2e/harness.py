@@ -292,6 +292,8 @@ class SetupRun:
         self.ini, self.files = ini, dict(files or {})
         self.use_display, self.use_backdrop, self.work_area = display, backdrop, work_area
         self.args, self.auto_start, self.lang = list(args), start, lang
+        self.program_env = {}  # set for setup.exe only (not for probe.exe or Wine's own)
+        self.program = "setup.exe"  # a Windows path starts it from another folder
 
         self.exe = _setting("SETUP_EXE", BUILD / "setup.exe")
         self.probe = _setting("SETUP_PROBE", BUILD / "probe.exe")
@@ -414,7 +416,7 @@ class SetupRun:
         self._check_prefix_is_safe()
         self._ensure_system()
         self.process = subprocess.Popen(
-            ["wine", "setup.exe", *self.args], cwd=self.skin, env=self.env(),
+            ["wine", self.program, *self.args], cwd=self.skin, env=dict(self.env(), **self.program_env),
             stdin=subprocess.DEVNULL, stdout=self._log("wine.log"), stderr=subprocess.STDOUT)
 
     def cleanup(self):

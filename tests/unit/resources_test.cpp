@@ -1,8 +1,9 @@
-// setup.exe as a Windows user receives it: its manifest and version record,
-// read back from the built executable.
+// setup.exe as a Windows user receives it: its manifest, version record and
+// hardening flags, read back from the built executable.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,8 @@ TEST(Resources, TheManifestAsksForAdministratorDpiAwarenessAndCommonControls) {
   const std::string manifest(bytes, SizeofResource(exe, found));
   for (const char* part : {"requireAdministrator", "PerMonitorV2", "true/pm",
                            "Microsoft.Windows.Common-Controls", "6.0.0.0",
-                           "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
+                           "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a",
+                           "<file name=\"version.dll\" loadFrom=\"%SystemRoot%\\system32\\\"/>"}) {
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
   }
   FreeLibrary(exe);
@@ -50,6 +52,24 @@ TEST(Resources, TheVersionRecordNamesTheProgram) {
     ASSERT_TRUE(VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) << name;
     EXPECT_STREQ(value, expected);
   }
+}
+
+TEST(Resources, TheHeaderKeepsAslrWithHighEntropyAndDep) {
+  std::ifstream file(SetupExePath(), std::ios::binary);
+  std::vector<char> head(4096);
+  ASSERT_TRUE(file.read(head.data(), static_cast<std::streamsize>(head.size())));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(head.data());
+  ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
+  ASSERT_LT(dos->e_lfanew + sizeof(IMAGE_NT_HEADERS64), head.size());
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(head.data() + dos->e_lfanew);
+  ASSERT_EQ(nt->Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
+  const WORD flags = nt->OptionalHeader.DllCharacteristics;
+  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << std::hex << flags;
+  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) << std::hex << flags;
+  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << std::hex << flags;
+  // Without its relocations the image could not move, whatever the flags say.
+  EXPECT_FALSE(nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+  EXPECT_GT(nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u);
 }
 
 }  // namespace
