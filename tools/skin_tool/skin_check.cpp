@@ -10,6 +10,7 @@
 #include "imaging/picture_decoders.h"
 #include "imaging/pixel_layout.h"
 #include "imaging/skin_layout.h"
+#include "installer/setting_keys.h"
 #include "tools/skin_tool/ini_scan.h"
 #include "tools/skin_tool/scramble.h"
 #include "tools/skin_tool/setup_decisions.h"
@@ -19,7 +20,6 @@ namespace skintool {
 namespace {
 
 constexpr const char* kIniName = "Setup.ini";
-constexpr int kIndexedKeys = 5;  // CreateDirectory0..4 and the like
 // The work area of a 1366 x 768 laptop screen with a 40-pixel task bar.
 constexpr int kSmallScreenWidth = 1366, kSmallScreenHeight = 728;
 
@@ -140,7 +140,7 @@ class Checker {
     const IniEntry* entry = Entry(key);
     return entry ? entry->line : 0;
   }
-  static std::string Indexed(const char* stem, int index) { return stem + std::to_string(index); }
+  static std::string Indexed(const char* stem, int index) { return std::string(NumberedKey(stem, index)); }
 
   // ----- Setup.ini as text ---------------------------------------------------
 
@@ -295,7 +295,7 @@ class Checker {
     const std::string stem = IndexedStemOutOfRange(entry.key);
     if (!stem.empty()) {
       IniWarning(entry.line, "unknown key " + Quoted(entry.key) + ": setup.exe reads only " + stem + "0 to " +
-                                 stem + std::to_string(kIndexedKeys - 1));
+                                 stem + std::to_string(kNumberedKeys - 1));
       return;
     }
     bool exact = false, bom = false;
@@ -476,7 +476,7 @@ class Checker {
   // there (made by an earlier key, or the base folder itself).
   std::set<std::string> MadeFolders(const char* stem, const std::string& base) {
     std::set<std::string> made = {""};
-    for (int i = 0; i < kIndexedKeys; ++i) {
+    for (int i = 0; i < kNumberedKeys; ++i) {
       const std::string key = Indexed(stem, i);
       const std::string value = Value(key);
       if (value.empty() || !CheckPathValue(key, Joined::kKeptInside)) continue;
@@ -505,7 +505,7 @@ class Checker {
     std::string message = "InstallDest = " + Quoted(dest->value) +
                           " is not made by any CreateDirectory0..4 key: setup.exe stops the install (\"destination "
                           "missing\") unless the chosen folder already has it";
-    for (int i = 0; i < kIndexedKeys; ++i) {
+    for (int i = 0; i < kNumberedKeys; ++i) {
       if (EqualsFolded(Value(Indexed("CreateDirectory", i)), dest->value)) {
         message = "InstallDest = " + Quoted(dest->value) + " is named by CreateDirectory" + std::to_string(i) +
                   " but its parent folder is never made first, so setup.exe stops the install";
@@ -516,7 +516,7 @@ class Checker {
 
   void CheckStartMenu() {
     const std::set<std::string> made = MadeFolders("CreateStartmenuDirectory", "the start menu's Programs folder");
-    for (int i = 0; i < kIndexedKeys; ++i) {
+    for (int i = 0; i < kNumberedKeys; ++i) {
       const std::string fromKey = Indexed("CreateShortcutFrom", i), toKey = Indexed("CreateShortcutTo", i);
       const std::string from = Value(fromKey), to = Value(toKey);
       if (from.empty() && to.empty()) continue;
@@ -660,7 +660,7 @@ const std::vector<KnownKey>& KnownKeys() {
     };
     for (const char* stem : {"CreateDirectory", "CreateStartmenuDirectory", "CreateShortcutFrom",
                              "CreateShortcutTo", "CreateShortcutDescription"}) {
-      for (int i = 0; i < kIndexedKeys; ++i) list.push_back({stem + std::to_string(i), false});
+      for (int i = 0; i < kNumberedKeys; ++i) list.push_back({std::string(NumberedKey(stem, i)), false});
     }
     return list;
   }();
