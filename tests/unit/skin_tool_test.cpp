@@ -18,6 +18,7 @@
 #include "imaging/picture_decoders.h"
 #include "imaging/skin_layout.h"
 #include "imaging/surface.h"
+#include "installer/auto_start.h"
 #include "installer/install_flow.h"
 #include "installer/install_host.h"
 #include "installer/path_guard.h"
@@ -353,6 +354,9 @@ const Agreement kAgreements[] = {
     {"start-menu folder so", "CreateStartmenuDirectory1=\x83\x5C", 25},
     {"shortcut up and out", "CreateShortcutTo0=..\\App.lnk", 20},
     {"shortcut named so", "CreateShortcutTo0=\x83\x5C.lnk", 20},
+    {"install destination up and out", "InstallDest=App\\..\\..\\Out", 16},
+    {"auto-start of a shortcut", "AutoStartPath=App\\app.LNK", 24},
+    {"auto-start of a program", "AutoStartPath=App\\app.exe", 24},
     {"record with a folder part", "UninstallIni=sub\\rec.ini", 3},
     {"record with a drive", "UninstallIni=C:rec.ini", 3},
     {"record with a trailing backslash", "UninstallIni=rec\\", 3},
@@ -402,6 +406,10 @@ TEST_F(SkinCheck, SaysWhatSetupExesOwnCodeDoesWithTheSameValues) {
       does = RecordPathIn("C:\\windows", 10, value.c_str(), path);
     } else if (key == "CreateShortcutTo0") {  // the check before a shortcut is saved
       does = JoinPath(path, "C:\\Programs", value.c_str()) && IsStrictlyInside(path, "C:\\Programs");
+    } else if (key == "InstallDest") {  // InstallCommand's refusal
+      does = JoinPath(path, "C:\\Chosen", value.c_str()) && IsStrictlyInside(path, "C:\\Chosen");
+    } else if (key == "AutoStartPath") {  // what the auto-start refuses by its name alone
+      does = !IsLinkLikeName(value.c_str());
     } else if (!key.empty()) {  // CreateDirectoryN, CreateStartmenuDirectoryN
       const std::string base = Path("chosen");
       CreateDirectoryA(base.c_str(), nullptr);

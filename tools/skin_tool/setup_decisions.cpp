@@ -1,6 +1,7 @@
 #include "tools/skin_tool/setup_decisions.h"
 
 #include "common/paths.h"
+#include "installer/auto_start.h"
 #include "installer/path_guard.h"
 #include "installer/record_path.h"
 
@@ -17,7 +18,7 @@ bool SetupKeepsInside(const std::string& value) {
   return JoinPath(path, kBase, value.c_str()) && IsStrictlyInside(path, kBase);
 }
 
-bool SetupEmptiesInstallDest(const std::string& installDest) { return IsSafeTreeToEmpty(kBase, installDest.c_str()); }
+bool SetupLaunchesFileNamed(const std::string& path) { return !IsLinkLikeName(path.c_str()); }
 
 bool SetupHasRecordNamed(const std::string& name) {
   char path[MAX_PATH];

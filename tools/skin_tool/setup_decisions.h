@@ -1,5 +1,6 @@
 // What setup.exe decides about a name that Setup.ini gives, asked of its own
-// code (installer/path_guard.h, installer/record_path.h) with stand-in
+// code (installer/path_guard.h, installer/record_path.h,
+// installer/auto_start.h) with stand-in
 // folders: whether a relative name stays inside the folder it is joined to
 // does not depend on where that folder is.
 #pragma once
@@ -13,8 +14,9 @@ namespace skintool {
 // inside base; anything else it skips without a word.
 bool SetupKeepsInside(const std::string& value);
 
-// Whether setup.exe's uninstall empties chosen folder + "\" + InstallDest.
-bool SetupEmptiesInstallDest(const std::string& installDest);
+// Whether setup.exe's auto-start would start a file of this name: never a
+// shortcut or another type the shell follows elsewhere (.lnk, .url, ...).
+bool SetupLaunchesFileNamed(const std::string& path);
 
 // Whether setup.exe writes, reads and deletes an uninstall record of this name.
 bool SetupHasRecordNamed(const std::string& name);

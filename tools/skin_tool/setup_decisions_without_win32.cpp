@@ -6,7 +6,7 @@
 namespace skintool {
 
 bool SetupKeepsInside(const std::string&) { return true; }
-bool SetupEmptiesInstallDest(const std::string&) { return true; }
+bool SetupLaunchesFileNamed(const std::string&) { return true; }
 bool SetupHasRecordNamed(const std::string&) { return true; }
 
 }  // namespace skintool

@@ -440,7 +440,7 @@ class Checker {
   // How setup.exe takes a path that it joins to a folder.
   enum class Joined {
     kKeptInside,     // CreateDirectoryN, CreateStartmenuDirectoryN, CreateShortcutToN: skipped unless inside
-    kInstallDest,    // copied to wherever it leads; emptied by the uninstall only when inside
+    kInstallDest,    // the install stops unless it is inside
     kTarget,         // CreateShortcutFromN, AutoStartPath: checked against the payload
   };
 
@@ -451,13 +451,12 @@ class Checker {
     for (char c : {'<', '>', '"', '|', '?', '*'}) {
       if (value.find(c) != std::string::npos) return std::string("holds \"") + c + "\", which no file name may hold";
     }
-    if (joined == Joined::kKeptInside && !SetupKeepsInside(value)) {
-      return "leads out of the folder it is joined to: setup.exe will skip it";
+    if (joined != Joined::kTarget && !SetupKeepsInside(value)) {
+      return joined == Joined::kKeptInside
+                 ? "leads out of the folder it is joined to: setup.exe will skip it"
+                 : "leads out of the chosen folder: setup.exe will stop the install (\"Setup.ini abnormal\")";
     }
     severity = Severity::kWarning;
-    if (joined == Joined::kInstallDest && !SetupEmptiesInstallDest(value)) {
-      return "leads out of the chosen folder: setup.exe's uninstall will not empty it";
-    }
     if (!value.empty() && SeparatorBytes(value)[0]) return "starts with a separator: it is joined after a \"\\\" anyway";
     return "";
   }
@@ -581,13 +580,18 @@ class Checker {
     }
     if (!path || path->value.empty()) {
       IniError(autoStart->line, "AutoStart = " + std::to_string(mode) +
-                                    " but AutoStartPath is empty: setup.exe opens the chosen folder itself");
+                                    " but AutoStartPath is empty: setup.exe will start nothing and ask nothing");
+      return;
+    }
+    if (!SetupLaunchesFileNamed(path->value)) {
+      IniError(path->line, "AutoStartPath = " + Quoted(path->value) + " is a shortcut or link type: setup.exe "
+                                                                        "will start nothing and ask nothing");
       return;
     }
     if (mode == 1 && Value("AutoStartText").empty()) {
       IniWarning(autoStart->line, "AutoStart = 1 asks a question, but AutoStartText is empty: the question box is blank");
     }
-    if (CheckPathValue("AutoStartPath", Joined::kTarget)) CheckTarget("AutoStartPath", "nothing is started after the install");
+    if (CheckPathValue("AutoStartPath", Joined::kTarget)) CheckTarget("AutoStartPath", "setup.exe will start nothing and ask nothing");
   }
 
   void CheckUninstallRecord() {
