@@ -6,9 +6,9 @@ is 0x5C, the backslash byte."""
 
 import unittest
 
-from harness import ENGLISH, wait_for
+from harness import ENGLISH, SetupRun, wait_for
 from skin_run import Machine, Screen, answer_box, skin_run
-from skins import INSTALL_H, UNINSTALL_H
+from skins import INSTALL_H, UNINSTALL_H, ini_bytes, standard_skin
 from test_install import app_skin, files_below, full_record
 from test_uninstall import CONFIRM, DONE
 
@@ -65,6 +65,18 @@ class EnglishLocale(unittest.TestCase):
             self.assertEqual(files_below(machine.desktop), [])
             self.assertFalse((machine.programs / "ソフト表").exists())
             self.assertFalse(machine.record.exists())
+
+    def test_skintool_reads_names_in_code_page_932_too(self):
+        # 表 is 95 5C: read in code page 1252 the record name would hold a backslash.
+        from test_skin_tool import plain_files, skintool_exe
+        ini = ini_bytes(standard_skin().keys, Caption=CAPTION, UninstallIni="表.ini")
+        with SetupRun(self._testMethodName, ini=ini, files=plain_files(), start=False,
+                      lang=ENGLISH) as run:
+            out = run.scratch / "skintool.out"
+            self.assertEqual(run.run_wine(skintool_exe(), "check", ".", output=out), 0)
+            report = out.read_bytes().decode("utf-8", "replace")
+            self.assertNotIn("UninstallIni", report)
+            self.assertIn(".: 0 errors", report)
 
 
 if __name__ == "__main__":
