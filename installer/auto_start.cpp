@@ -205,10 +205,11 @@ bool AutoStartTarget::Check(const char* installFolder, const char* relativePath,
     return false;
   }
   std::strcpy(folder_, path_);
-  if (!CutToParent(folder_) || !IsSameOrInside(folder_, installFolder)) return false;
-
-  // Nothing on the way may be a link or be renamed from here on.
-  if (folders_.Hold(installFolder, folder_) != FolderCheck::kRealFolder) return false;
+  // Nothing from the chosen folder down to the file's own folder may be a
+  // link or be renamed from here on (the chain refuses a folder outside it).
+  if (!CutToParent(folder_) || folders_.Hold(installFolder, folder_) != FolderCheck::kRealFolder) {
+    return false;
+  }
   if (StandsAsLink(path_) || IsLinkLikeName(path_)) return false;
 
   // Read-only sharing: nobody writes, renames or deletes it while it is held.

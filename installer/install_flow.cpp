@@ -5,7 +5,6 @@
 #include "common/message_box.h"
 #include "common/messages.h"
 #include "common/paths.h"
-#include "common/win32_guards.h"
 #include "imaging/skin_layout.h"
 #include "installer/auto_start.h"
 #include "installer/install_host.h"
