@@ -20,4 +20,4 @@ std::atomic<uint8_t> screenReady{0};
 
 std::mutex screenLock;
 
-const char kWindowClassName[] = "Develop by Vantorel.";
+const wchar_t kWindowClassName[] = L"Develop by Vantorel.";

@@ -46,4 +46,4 @@ extern std::atomic<uint8_t> screenReady;
 extern std::mutex screenLock;
 
 // Window class of the main window.
-extern const char kWindowClassName[];
+extern const wchar_t kWindowClassName[];

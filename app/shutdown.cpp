@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstring>
+#include <cwchar>
 
 #include "app/app_state.h"
 #include "installer/install_flow.h"
@@ -22,11 +22,11 @@ void Release(T*& object) {
 
 // Ends a message box that a worker shows: "No" where it asks, "OK" otherwise.
 BOOL CALLBACK AnswerWorkerBox(HWND window, LPARAM) {
-  char className[16] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (std::strcmp(className, "#32770") == 0) {
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (std::wcscmp(className, L"#32770") == 0) {
     const int button = GetDlgItem(window, IDNO) ? IDNO : IDOK;
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
   }
   return TRUE;
 }
@@ -40,7 +40,7 @@ void WaitForWorker(HANDLE thread) {
     if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) return;
     if (result == WAIT_OBJECT_0 + 1) {
       MSG message;
-      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
       continue;
     }
     EnumThreadWindows(threadId, AnswerWorkerBox, 0);

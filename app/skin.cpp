@@ -50,12 +50,12 @@ void Place(Surface* surface, const SkinPictureSlot& slot) {
 
 // An uninstall record in the Windows directory means the program is installed.
 void ReadInstalledState() {
-  char path[MAX_PATH];
-  if (!BuildRecordPath(setupStore->ValueOf("UninstallIni"), path)) {
+  std::wstring path;
+  if (!BuildRecordPath(setupStore->TextOf("UninstallIni"), path)) {
     installed = 0;
     return;
   }
-  FileHandle record(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  FileHandle record(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!record) {
     installed = 0;
@@ -64,7 +64,7 @@ void ReadInstalledState() {
   record.reset();
   installed = 1;
   recordStore = new SetupIni();
-  std::strcpy(recordStore->path, path);
+  recordStore->path = path;
   recordStore->Load();  // whatever it holds is used as read
 }
 
@@ -78,7 +78,7 @@ void ReadInstalledState() {
 void FlushDrawingUnderWine() {
   if (GetWindowThreadProcessId(mainWindow, nullptr) == GetCurrentThreadId()) return;
   MSG message;
-  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
 }
 
 // Draws the left `width` pixels of the progress bar straight onto the window.
@@ -104,7 +104,7 @@ void ComposeAndShowScreen() {
 
 void ReloadRecord() {
   auto* store = new SetupIni();
-  BuildRecordPath(setupStore->ValueOf("UninstallIni"), store->path);
+  BuildRecordPath(setupStore->TextOf("UninstallIni"), store->path);
   store->Load();
   SetupIni* old = recordStore;
   recordStore = store;
@@ -115,10 +115,13 @@ void ConnectInstaller() {
   installHost.window = mainWindow;
   installHost.shell = setupShell;
   installHost.setting = [](const char* key) { return setupStore->ValueOf(key); };
+  installHost.settingText = [](const char* key) { return setupStore->TextOf(key); };
   installHost.numberSetting = [](const char* key) { return setupStore->NumberOf(key); };
-  installHost.recorded = [](const char* key) -> const char* {
-    const int slot = recordStore ? recordStore->IndexOf(key) : -1;
-    return slot < 0 ? nullptr : recordStore->values[slot];
+  installHost.settingsEncoding = [] { return setupStore->encoding; };
+  installHost.recorded = [](const char* key, std::wstring& text) {
+    if (!recordStore || recordStore->IndexOf(key) < 0) return false;
+    text = recordStore->TextOf(key);
+    return true;
   };
   installHost.reloadRecord = ReloadRecord;
   installHost.barWidth = [] { return progressBar->width; };

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/app_state.h"
 #include "common/messages.h"
@@ -14,14 +15,14 @@
 namespace {
 
 bool RegisterWindowClass(HINSTANCE instance) {
-  WNDCLASSA windowClass = {};
+  WNDCLASSW windowClass = {};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   windowClass.lpszClassName = kWindowClassName;
-  return RegisterClassA(&windowClass) != 0;
+  return RegisterClassW(&windowClass) != 0;
 }
 
 void ReleaseStartupObjects() {
@@ -34,10 +35,10 @@ void ReleaseStartupObjects() {
 int RunMessageLoop() {
   MSG message;
   for (;;) {
-    if (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-      if (!GetMessageA(&message, nullptr, 0, 0)) return static_cast<int>(message.wParam);
+    if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+      if (!GetMessageW(&message, nullptr, 0, 0)) return static_cast<int>(message.wParam);
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     } else {
       WaitMessage();
     }
@@ -64,9 +65,9 @@ RECT WorkAreaForCentredWindow(SIZE screen, SIZE window) {
   MONITORINFO monitor = {};
   monitor.cbSize = sizeof monitor;
   HMONITOR handle = MonitorFromRect(&centred, MONITOR_DEFAULTTOPRIMARY);
-  if (handle != nullptr && GetMonitorInfoA(handle, &monitor)) return monitor.rcWork;
+  if (handle != nullptr && GetMonitorInfoW(handle, &monitor)) return monitor.rcWork;
   RECT workArea = {};
-  if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0)) return workArea;
+  if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) return workArea;
   return RECT{};
 }
 
@@ -85,7 +86,7 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand) {
 
   // Setup.ini is looked for in the current directory, not beside the program.
   setupStore = new SetupIni();
-  std::strcpy(setupStore->path, "Setup.ini");
+  setupStore->path = L"Setup.ini";
   if (!setupStore->Load()) {
     delete setupStore;
     setupStore = nullptr;
@@ -93,8 +94,7 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand) {
     std::exit(0);
   }
 
-  char title[MAX_PATH] = {};
-  std::strncpy(title, setupStore->ValueOf("Caption"), sizeof title - 1);
+  const std::wstring title = setupStore->TextOf("Caption");
 
   baseSurface = new Surface(nullptr, kBlankPictureWidth, kBlankPictureHeight);
   char baseName[MAX_PATH] = {};
@@ -120,7 +120,7 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand) {
   const SIZE screen = ScreenSize();
   const SIZE window = {windowWidth, windowHeight};
   const POINT origin = WindowOrigin(screen, WorkAreaForCentredWindow(screen, window), window);
-  mainWindow = CreateWindowExA(0, kWindowClassName, title, WS_POPUP, origin.x, origin.y, windowWidth,
+  mainWindow = CreateWindowExW(0, kWindowClassName, title.c_str(), WS_POPUP, origin.x, origin.y, windowWidth,
                                windowHeight, nullptr, nullptr, instance, nullptr);
   if (mainWindow == nullptr) {
     // Without a window there is nothing to show or install: end quietly with

@@ -85,7 +85,7 @@ void HandleClick(int32_t x, int32_t y) {
       UninstallCommand();
       break;
     case SkinButton::kExit:
-      SendMessageA(mainWindow, WM_DESTROY, 0, 0);
+      SendMessageW(mainWindow, WM_DESTROY, 0, 0);
       break;
     case SkinButton::kNone:
       break;
@@ -107,19 +107,19 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_SYSKEYDOWN:
       // Consumed, so that the system never turns Alt+F4 into a close of its own.
-      if (wParam == VK_F4 && busy != 1 && !ShutdownHasRun()) PostMessageA(window, WM_DESTROY, 0, 0);
+      if (wParam == VK_F4 && busy != 1 && !ShutdownHasRun()) PostMessageW(window, WM_DESTROY, 0, 0);
       return 0;
     case WM_MOUSEMOVE:
       if (!ShutdownHasRun() && screenReady == 1) UpdateHover(MouseX(lParam), MouseY(lParam));
       return 0;
     case WM_LBUTTONDOWN:
       if (!ShutdownHasRun() && IsInTitleBar(MouseX(lParam), MouseY(lParam))) {
-        SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+        SendMessageW(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
       }
       return 0;
     case WM_LBUTTONUP:
       if (!ShutdownHasRun() && screenReady == 1) HandleClick(MouseX(lParam), MouseY(lParam));
       return 0;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -6,21 +6,25 @@
 #include <atomic>
 #include <cstdio>
 
+#include "installer/path_guard.h"
 #include "installer/setup_shell.h"
 
-int main(int argc, char** argv) {
+// Arguments arrive as UTF-16 (-municode), so any folder name works.
+int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: copy_tree_bench SOURCE DESTINATION\n");
     return 2;
   }
   SetupShell shell(nullptr);
-  CreateDirectoryA(argv[2], nullptr);
+  std::wstring source, destination;
+  if (!ResolveFullPath(argv[1], source) || !ResolveFullPath(argv[2], destination)) return 2;
+  CreateDirectoryW(destination.c_str(), nullptr);
   std::atomic<uint32_t> counter{0};
   std::atomic<uint32_t> notCopied{0};
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
-  shell.CopyTree(argv[1], argv[2], counter, notCopied);
+  shell.CopyTree(source, destination, counter, notCopied);
   QueryPerformanceCounter(&end);
   std::printf("%lu bytes %.6f seconds %lu files not copied\n",
               static_cast<unsigned long>(counter.load()),

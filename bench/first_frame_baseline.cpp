@@ -37,7 +37,7 @@ LRESULT CALLBACK BaselineProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   SetupIni store;
-  std::strcpy(store.path, "Setup.ini");
+  store.path = L"Setup.ini";
   store.Load();
   const SkinPicture drawn[4] = {SkinPicture::kBase, SkinPicture::kInstall, SkinPicture::kUninstall,
                                 SkinPicture::kExit};

@@ -1,7 +1,7 @@
-// The one caller of MessageBoxA, alone in its file so that the unit tests can
+// The one caller of MessageBoxW, alone in its file so that the unit tests can
 // link their stand-in instead.
 #include "common/message_box.h"
 
-int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
-  return MessageBoxA(owner, text, caption, type);
+int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
+  return MessageBoxW(owner, text.c_str(), caption.c_str(), type);
 }

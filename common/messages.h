@@ -1,6 +1,7 @@
-// The user-facing texts, as the Shift-JIS (code page 932) bytes that reach
-// MessageBoxA. Each literal is written as escapes so that the bytes do not
-// depend on the source file's encoding; scripts/sjis_literal.py makes them.
+// The user-facing texts, as Shift-JIS (code page 932) bytes; ShowMessage
+// converts them to UTF-16 for MessageBoxW. Each literal is written as escapes
+// so that the bytes do not depend on the source file's encoding;
+// scripts/sjis_literal.py makes them.
 #pragma once
 
 // "Setup.iniファイルが壊れているか、存在しないため、インストーラを起動できません。"
@@ -99,14 +100,6 @@ inline constexpr char kMsgFilesNotCopied[] =
     "C\x83\x8B\x82\xCD\x83"
     "C\x83\x93\x83X\x83g\x81[\x83\x8B\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82\xF1"
     "\x81" "B";
-// "選択されたフォルダの名前には、このインストーラで扱えない文字が含まれています。別のフォルダを選択してください。"
-// (the chosen folder has no exact name in the ANSI code page)
-inline constexpr char kMsgFolderNameUnusable[] =
-    "\x91I\x91\xF0\x82\xB3\x82\xEA\x82\xBD\x83t\x83H\x83\x8B\x83_\x82\xCC\x96\xBC\x91O\x82\xC9\x82\xCD"
-    "\x81" "A\x82\xB1\x82\xCC\x83" "C\x83\x93\x83X\x83g\x81[\x83\x89\x82\xC5\x88\xB5\x82\xA6\x82\xC8"
-    "\x82\xA2\x95\xB6\x8E\x9A\x82\xAA\x8A\xDC\x82\xDC\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81" "B"
-    "\x95\xCA\x82\xCC\x83t\x83H\x83\x8B\x83_\x82\xF0\x91I\x91\xF0\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82"
-    "\xB3\x82\xA2\x81" "B";
 // "ファイルのコピーを開始できませんでした。インストールを中止しました。"
 // (the install's worker threads could not be started)
 inline constexpr char kMsgCopyNotStarted[] =

@@ -6,6 +6,7 @@
 
 #include "common/messages.h"
 #include "common/message_box.h"
+#include "common/text_encoding.h"
 #include "common/win32_guards.h"
 #include "imaging/picture_decoders.h"
 #include "imaging/picture_names.h"
@@ -16,8 +17,10 @@ namespace {
 constexpr size_t kNameBuffer = MAX_PATH;
 static_assert(kNameBuffer == kPictureNameBuffer);
 
+// Picture names are the program's own ("ui\\base" and an extension), spelt
+// in the same code page as its message texts.
 FileHandle OpenForReading(const char* name) {
-  return FileHandle(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  return FileHandle(CreateFileW(WideFromShiftJis(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 

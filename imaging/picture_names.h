@@ -1,6 +1,6 @@
 // Which file a skin picture's name opens: the bare name first, then the name
 // with each picture extension in the program's order. Pure: the caller says
-// which names open, so setup.exe (CreateFileA) and skintool (a folder view)
+// which names open, so setup.exe (CreateFileW) and skintool (a folder view)
 // resolve names with the same rule.
 #pragma once
 

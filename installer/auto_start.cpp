@@ -11,19 +11,11 @@
 #include <cstring>
 #include <vector>
 
-#include "common/lead_bytes.h"
 #include "common/paths.h"
 
 namespace {
 
 // ----- Names and contents --------------------------------------------------------
-
-// Types the shell resolves to another target, or runs through a description
-// of one, instead of opening the file as it stands.
-constexpr const char* kLinkLikeTypes[] = {
-    ".lnk", ".url", ".pif", ".scf", ".shb", ".shs", ".website", ".appref-ms",
-    ".library-ms", ".search-ms", ".searchconnector-ms", ".settingcontent-ms", ".xnk",
-};
 
 // The 76-byte header size and the shell-link class id that open every .lnk file.
 constexpr BYTE kShellLinkHeader[20] = {0x4C, 0x00, 0x00, 0x00, 0x01, 0x14, 0x02, 0x00, 0x00, 0x00,
@@ -57,10 +49,6 @@ bool SameContent(HANDLE installed, HANDLE payload) {
     first = false;
     if (readA == 0) return true;
   }
-}
-
-bool Widen(const char* text, wchar_t (&wide)[MAX_PATH]) {
-  return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide, MAX_PATH) > 0;
 }
 
 // ----- Launching ------------------------------------------------------------------
@@ -142,69 +130,53 @@ bool FindDesktopShell(ComPtr<IShellDispatch2>& shell) {
 // False when there is no desktop shell to ask; true once it has been asked,
 // whatever it answered (a launch it refuses is not retried with this
 // program's rights).
-bool LaunchFromDesktop(const char* path, const char* folder) {
-  wchar_t widePath[MAX_PATH], wideFolder[MAX_PATH];
-  if (!Widen(path, widePath) || !Widen(folder, wideFolder)) return false;
+bool LaunchFromDesktop(const std::wstring& path, const std::wstring& folder) {
   ComPtr<IShellDispatch2> shell;
   if (!FindDesktopShell(shell)) return false;
-  Bstr file(widePath);
+  Bstr file(path.c_str());
   Variant parameters, directory, verb, show;
   show.SetInt(SW_SHOWNORMAL);
-  if (!file.get() || !directory.SetString(wideFolder)) return false;
+  if (!file.get() || !directory.SetString(folder.c_str())) return false;
   shell->ShellExecute(file.get(), parameters.value(), directory.value(), verb.value(),
                       show.value());
   return true;
 }
 
-void LaunchFromHere(const char* path, const char* folder) {
+void LaunchFromHere(const std::wstring& path, const std::wstring& folder) {
   // NOASYNC: the program ends right after this, and a launch still being
   // handed over on another thread would be lost with it.
-  SHELLEXECUTEINFOA launch = {};
+  SHELLEXECUTEINFOW launch = {};
   launch.cbSize = sizeof launch;
   launch.fMask = SEE_MASK_NOASYNC;
-  launch.lpFile = path;
-  launch.lpDirectory = folder;
+  launch.lpFile = path.c_str();
+  launch.lpDirectory = folder.c_str();
   launch.nShow = SW_SHOWNORMAL;
-  ShellExecuteExA(&launch);
+  ShellExecuteExW(&launch);
 }
 
 }  // namespace
-
-bool IsLinkLikeName(const char* path) {
-  const char* dot = nullptr;
-  for (const char* p = path; *p;
-       p += IsLeadByte(static_cast<uint8_t>(*p), LeadBytes::kSystemCodePage) && p[1] ? 2 : 1) {
-    if (*p == '.') dot = p;
-    if (*p == '\\' || *p == '/') dot = nullptr;
-  }
-  if (!dot) return false;
-  for (const char* type : kLinkLikeTypes) {
-    if (lstrcmpiA(dot, type) == 0) return true;
-  }
-  return false;
-}
 
 bool HasShellLinkHeader(const BYTE* bytes, size_t size) {
   return size >= sizeof kShellLinkHeader &&
          std::memcmp(bytes, kShellLinkHeader, sizeof kShellLinkHeader) == 0;
 }
 
-bool AutoStartTarget::Hold(const char* installFolder, const char* relativePath,
-                           const char* destFolder, const char* sourceFolder) {
+bool AutoStartTarget::Hold(const std::wstring& installFolder, const std::wstring& relativePath,
+                           const std::wstring& destFolder, const std::wstring& sourceFolder) {
   if (Check(installFolder, relativePath, destFolder, sourceFolder)) return true;
   file_.reset();
   folders_.Release();
   return false;
 }
 
-bool AutoStartTarget::Check(const char* installFolder, const char* relativePath,
-                            const char* destFolder, const char* sourceFolder) {
-  char joined[MAX_PATH], destFull[MAX_PATH], source[MAX_PATH];
-  if (!JoinPath(joined, installFolder, relativePath) || !ResolveFullPath(joined, path_) ||
-      !ResolveFullPath(destFolder, destFull) || !IsStrictlyInside(path_, destFolder)) {
+bool AutoStartTarget::Check(const std::wstring& installFolder, const std::wstring& relativePath,
+                            const std::wstring& destFolder, const std::wstring& sourceFolder) {
+  std::wstring destFull;
+  if (relativePath.empty() || !ResolveFullPath(JoinPath(installFolder, relativePath), path_) ||
+      !ResolveFullPath(destFolder, destFull) || !IsStrictlyInsideFull(path_, destFull)) {
     return false;
   }
-  std::strcpy(folder_, path_);
+  folder_ = path_;
   // Nothing from the chosen folder down to the file's own folder may be a
   // link or be renamed from here on (the chain refuses a folder outside it).
   if (!CutToParent(folder_) || folders_.Hold(installFolder, folder_) != FolderCheck::kRealFolder) {
@@ -213,23 +185,19 @@ bool AutoStartTarget::Check(const char* installFolder, const char* relativePath,
   if (StandsAsLink(path_) || IsLinkLikeName(path_)) return false;
 
   // Read-only sharing: nobody writes, renames or deletes it while it is held.
-  FileHandle file(CreateFileA(path_, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  FileHandle file(CreateFileW(ExtendedLengthPath(path_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN,
+                              nullptr));
   BY_HANDLE_FILE_INFORMATION info;
   if (!file || !GetFileInformationByHandle(file.get(), &info) ||
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
       info.nNumberOfLinks != 1) {
     return false;
   }
-  // The same path below the payload; the two full paths differ only in the
-  // case of ASCII letters, so their lengths agree.
-  const size_t n = std::strlen(destFull);
-  const char* below = path_ + n + (EndsInBackslash(destFull) ? 0 : 1);
-  FileHandle payload;
-  if (JoinPath(source, sourceFolder, below)) {
-    payload.reset(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  }
+  // The same path below the payload.
+  const std::wstring source = JoinPath(sourceFolder, PartBelow(path_, destFull));
+  FileHandle payload(CreateFileW(ExtendedLengthPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!payload || !SameContent(file.get(), payload.get())) return false;
 
   identity_ = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};

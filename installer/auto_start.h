@@ -6,13 +6,10 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 
 #include "common/win32_guards.h"
 #include "installer/path_guard.h"
-
-// Whether a file name's type makes the shell follow it somewhere else rather
-// than open the file itself: .lnk, .url, .pif, .scf and their kin.
-bool IsLinkLikeName(const char* path);
 
 // Whether bytes (the start of a file) begin with the header of a shell link.
 bool HasShellLinkHeader(const BYTE* bytes, size_t size);
@@ -27,8 +24,8 @@ class AutoStartTarget {
   // equal byte for byte to its payload file (the same path below sourceFolder
   // as below destFolder). While held, nobody can write, rename or delete the
   // file or rename any of those folders. False, with nothing held, otherwise.
-  bool Hold(const char* installFolder, const char* relativePath, const char* destFolder,
-            const char* sourceFolder);
+  bool Hold(const std::wstring& installFolder, const std::wstring& relativePath,
+            const std::wstring& destFolder, const std::wstring& sourceFolder);
 
   // Starts the held file, in its own folder, without parameters, shown
   // normally: through the desktop's shell, so it runs as the user at the
@@ -39,11 +36,11 @@ class AutoStartTarget {
   void Launch() const;
 
  private:
-  bool Check(const char* installFolder, const char* relativePath, const char* destFolder,
-             const char* sourceFolder);
+  bool Check(const std::wstring& installFolder, const std::wstring& relativePath,
+             const std::wstring& destFolder, const std::wstring& sourceFolder);
 
-  char path_[MAX_PATH] = {};
-  char folder_[MAX_PATH] = {};
+  std::wstring path_;    // full
+  std::wstring folder_;  // its folder
   FolderChain folders_;
   FileHandle file_;
   FileIdentity identity_;

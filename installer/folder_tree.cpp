@@ -1,8 +1,7 @@
 // The folder-tree operations of SetupShell: walks over the entries of a
-// folder, in the order the system lists them, depth first. The listing is
-// read with the wide functions so that every name is seen as it is; an entry
-// is worked on by its ANSI name only when that name is exactly its own.
-#include <cstring>
+// folder, in the order the system lists them, depth first. Every name is
+// taken as the system lists it, and every path is full and goes to the file
+// functions in its extended-length form, so no name and no depth is refused.
 #include <cwchar>
 
 #include "common/paths.h"
@@ -14,14 +13,13 @@ namespace {
 
 constexpr DWORD kBlockSize = 1024;
 
-// One listed entry. `name` is empty when the entry has no exact ANSI name
-// (a best-fit substitute, a "?" for an unmappable character, a separator):
-// such an entry is never joined to a path.
+// One listed entry. A name that could not stand as one part of a path (a
+// separator in it) is never joined to one.
 struct Entry {
-  char name[MAX_PATH];
+  std::wstring name;
   DWORD attributes;
   DWORD sizeLow;
-  bool Named() const { return name[0] != '\0'; }
+  bool Named() const { return IsPlainEntryName(name); }
   bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
   bool IsReparsePoint() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 };
@@ -31,37 +29,28 @@ bool IsDotEntry(const wchar_t* name) {
 }
 
 // Calls visit(entry) for each entry of folder except "." and "..". A folder
-// that cannot be listed, or whose pattern would not fit, has no entries.
+// that cannot be listed has no entries.
 template <typename Visit>
-void ForEachEntry(const char* folder, Visit&& visit) {
-  char pattern[MAX_PATH];
-  wchar_t widePattern[MAX_PATH];
-  if (!JoinPath(pattern, folder, "*.*") ||
-      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, pattern, -1, widePattern, MAX_PATH) == 0) {
-    return;
-  }
+void ForEachEntry(const std::wstring& folder, Visit&& visit) {
   WIN32_FIND_DATAW found;
-  FindHandle find(FindFirstFileW(widePattern, &found));
+  FindHandle find(FindFirstFileExW(ExtendedLengthPath(JoinPath(folder, L"*")).c_str(), FindExInfoBasic,
+                                   &found, FindExSearchNameMatch, nullptr, 0));
   if (!find) return;
   do {
     if (IsDotEntry(found.cFileName)) continue;
-    Entry entry;
-    ExactAnsiName(found.cFileName, entry.name);
-    entry.attributes = found.dwFileAttributes;
-    entry.sizeLow = found.nFileSizeLow;
-    visit(static_cast<const Entry&>(entry));
+    const Entry entry{found.cFileName, found.dwFileAttributes, found.nFileSizeLow};
+    visit(entry);
   } while (FindNextFileW(find.get(), &found));
 }
 
 // How many files lie below folder (for a folder the copy may not enter).
-uint32_t CountFiles(const char* folder) {
+uint32_t CountFiles(const std::wstring& folder) {
   uint32_t files = 0;
   ForEachEntry(folder, [&](const Entry& entry) {
-    char child[MAX_PATH];
     if (!entry.IsFolder()) {
       ++files;
-    } else if (entry.Named() && JoinPath(child, folder, entry.name)) {
-      files += CountFiles(child);
+    } else if (entry.Named()) {
+      files += CountFiles(JoinPath(folder, entry.name));
     } else {
       ++files;  // its files cannot be reached, so none of them is copied
     }
@@ -70,13 +59,13 @@ uint32_t CountFiles(const char* folder) {
 }
 
 // Empties folder, which the caller holds as a real folder.
-void DeleteHeldContents(const char* folder) {
+void DeleteHeldContents(const std::wstring& folder) {
   ForEachEntry(folder, [&](const Entry& entry) {
-    char child[MAX_PATH];
-    // Without an exact name the entry, and so this folder, stays.
-    if (!entry.Named() || !JoinPath(child, folder, entry.name)) return;
+    // Without a usable name the entry, and so this folder, stays.
+    if (!entry.Named()) return;
+    const std::wstring child = JoinPath(folder, entry.name);
     if (!entry.IsFolder()) {
-      DeleteFileA(child);
+      DeleteFileW(ExtendedLengthPath(child).c_str());
       return;
     }
     // A junction or folder link is removed itself; its target is never
@@ -86,13 +75,13 @@ void DeleteHeldContents(const char* folder) {
       FileHandle held;
       if (HoldRealFolder(child, held) == FolderCheck::kRealFolder) DeleteHeldContents(child);
     }
-    RemoveDirectoryA(child);
+    RemoveDirectoryW(ExtendedLengthPath(child).c_str());
   });
 }
 
 }  // namespace
 
-uint32_t SetupShell::ScanTreeSize(const char* folder) {
+uint32_t SetupShell::ScanTreeSize(const std::wstring& folder) {
   uint32_t total = 0;
   ForEachEntry(folder, [&](const Entry& entry) {
     if (!entry.Named()) return;  // never copied, so never counted
@@ -100,24 +89,22 @@ uint32_t SetupShell::ScanTreeSize(const char* folder) {
       total += entry.sizeLow;
       return;
     }
-    char child[MAX_PATH];
-    if (JoinPath(child, folder, entry.name)) total += ScanTreeSize(child);
+    total += ScanTreeSize(JoinPath(folder, entry.name));
   });
   return total;
 }
 
-void SetupShell::CopyTree(const char* source, const char* destination,
+void SetupShell::CopyTree(const std::wstring& source, const std::wstring& destination,
                           std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied) {
   ForEachEntry(source, [&](const Entry& entry) {
-    char sourceChild[MAX_PATH];
-    char destinationChild[MAX_PATH];
-    if (!entry.Named() || !JoinPath(sourceChild, source, entry.name) ||
-        !JoinPath(destinationChild, destination, entry.name)) {
-      notCopied++;  // no exact name, or too long for a path: skipped
+    if (!entry.Named()) {
+      notCopied++;  // no name that a path could hold: skipped
       return;
     }
+    const std::wstring sourceChild = JoinPath(source, entry.name);
+    const std::wstring destinationChild = JoinPath(destination, entry.name);
     if (entry.IsFolder()) {
-      CreateDirectoryA(destinationChild, nullptr);  // an existing folder is reused
+      CreateDirectoryW(ExtendedLengthPath(destinationChild).c_str(), nullptr);  // an existing folder is reused
       // A link or a file standing in the destination is not written through:
       // the folder is entered only while it is held as a real folder.
       FileHandle held;
@@ -132,9 +119,11 @@ void SetupShell::CopyTree(const char* source, const char* destination,
   });
 }
 
-uint32_t SetupShell::CopyFileCounted(const char* source, const char* destination,
+uint32_t SetupShell::CopyFileCounted(const std::wstring& source, const std::wstring& destination,
                                      std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied) {
-  FileHandle in(CreateFileA(source, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  const std::wstring from = ExtendedLengthPath(source);
+  const std::wstring to = ExtendedLengthPath(destination);
+  FileHandle in(CreateFileW(from.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!in) {
     notCopied++;
@@ -144,8 +133,8 @@ uint32_t SetupShell::CopyFileCounted(const char* source, const char* destination
   // anew, never written into: a hard link or a link to a file elsewhere is
   // left as it was. One that cannot be removed (held open, read-only) stays,
   // and this file is not copied.
-  DeleteFileA(destination);
-  FileHandle out(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  DeleteFileW(to.c_str());
+  FileHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   const DWORD size = GetFileSize(in.get(), nullptr);
   bool complete = static_cast<bool>(out) && size != INVALID_FILE_SIZE;
@@ -176,13 +165,13 @@ uint32_t SetupShell::CopyFileCounted(const char* source, const char* destination
   out.reset();
   if (!complete) {
     // What was written is not the file: leave no empty or cut-off copy behind.
-    if (created) DeleteFileA(destination);
+    if (created) DeleteFileW(to.c_str());
     notCopied++;
   }
   return planned;
 }
 
-void SetupShell::DeleteTreeContents(const char* folder) {
+void SetupShell::DeleteTreeContents(const std::wstring& folder) {
   FileHandle held;
   if (HoldRealFolder(folder, held) == FolderCheck::kRealFolder) DeleteHeldContents(folder);
 }

@@ -1,7 +1,5 @@
 #include "installer/install_flow.h"
 
-#include <cstring>
-
 #include "common/message_box.h"
 #include "common/messages.h"
 #include "common/paths.h"
@@ -13,9 +11,9 @@
 #include "installer/setup_shell.h"
 #include "installer/uninstall_record.h"
 
-char installFolder[MAX_PATH];
-char sourceFolder[MAX_PATH];
-char destFolder[MAX_PATH];
+std::wstring installFolder;
+std::wstring sourceFolder;
+std::wstring destFolder;
 uint32_t totalBytes;
 std::atomic<uint32_t> copiedBytes{0};
 uint32_t bytesPerStep;
@@ -32,28 +30,31 @@ std::atomic<bool> copyNotStarted{false};  // CopyThread could not be started
 
 void ShowError(const char* text) { ShowMessage(installHost.window, text, kCaptionError, MB_OK); }
 
-const char* Setting(const char* key) { return installHost.setting(key); }
+std::wstring Text(const char* key) { return installHost.settingText(key); }
 
 void CreateConfiguredShortcut(int index) {
-  const char* from = Setting(NumberedKey("CreateShortcutFrom", index));
-  const char* to = Setting(NumberedKey("CreateShortcutTo", index));
-  if (from[0] == '\0' || to[0] == '\0') return;
-  char programs[MAX_PATH], target[MAX_PATH], link[MAX_PATH], workingFolder[MAX_PATH];
+  const std::wstring from = Text(NumberedKey("CreateShortcutFrom", index));
+  const std::wstring to = Text(NumberedKey("CreateShortcutTo", index));
+  if (from.empty() || to.empty()) return;
+  std::wstring programs, link;
   if (!installHost.shell->GetProgramsFolder(programs)) return;
-  if (!JoinPath(target, installFolder, from) || !JoinPath(link, programs, to)) return;
+  const std::wstring target = JoinPath(installFolder, from);
   // The link goes only into real folders below Programs, and a file standing
   // at its name loses that name instead of being written through.
   FolderChain folders;
-  if (folders.HoldParentsOf(programs, link) != FolderCheck::kRealFolder) return;
-  DeleteFileA(link);
-  std::strcpy(workingFolder, target);
+  if (!ResolveFullPath(JoinPath(programs, to), link) ||
+      folders.HoldParentsOf(programs, link) != FolderCheck::kRealFolder) {
+    return;
+  }
+  DeleteFileW(ExtendedLengthPath(link).c_str());
+  std::wstring workingFolder = target;
   CutToParent(workingFolder);
   installHost.shell->CreateShortcut(target, workingFolder, link,
-                                    Setting(NumberedKey("CreateShortcutDescription", index)));
+                                    Text(NumberedKey("CreateShortcutDescription", index)));
 }
 
 void CreateStartMenuEntries() {
-  char programs[MAX_PATH];
+  std::wstring programs;
   // Without the Programs folder nothing is made: names joined to an empty
   // folder would land at the root of the current drive.
   if (!installHost.shell->GetProgramsFolder(programs)) return;
@@ -105,7 +106,7 @@ void AbandonInstall() {
 // The start menu and the record, then the record read back.
 void FinishInstall() {
   CreateStartMenuEntries();
-  WriteUninstallRecord(Setting("UninstallIni"), installFolder, Setting);
+  WriteUninstallRecord(Text("UninstallIni"), installFolder, installHost.settingsEncoding(), installHost.setting);
   installHost.reloadRecord();
 }
 
@@ -117,14 +118,14 @@ bool LaunchAutoStart() {
   const int autoStart = installHost.numberSetting("AutoStart");
   if (stopping || (autoStart != 1 && autoStart != 2)) return false;
   AutoStartTarget target;
-  if (!target.Hold(installFolder, Setting("AutoStartPath"), destFolder, sourceFolder)) return false;
-  if (autoStart == 1 && ShowMessage(installHost.window, Setting("AutoStartText"),
-                                    kCaptionInformation, MB_YESNO) != IDYES) {
+  if (!target.Hold(installFolder, Text("AutoStartPath"), destFolder, sourceFolder)) return false;
+  if (autoStart == 1 && ShowMessage(installHost.window, Text("AutoStartText"),
+                                    WideFromShiftJis(kCaptionInformation), MB_YESNO) != IDYES) {
     return false;
   }
   if (stopping) return false;  // the window was closed while the question was up
   target.Launch();  // held until the shell has handed the launch over
-  PostMessageA(installHost.window, WM_DESTROY, 0, 0);
+  PostMessageW(installHost.window, WM_DESTROY, 0, 0);
   return true;
 }
 
@@ -155,17 +156,13 @@ DWORD WINAPI ProgressThread(LPVOID) {
 bool HasUsableProgressBar() {
   if (installHost.barWidth() >= kMinimumBarWidth) return true;
   ShowError(kMsgProgressBarTooNarrow);
-  SendMessageA(installHost.window, WM_DESTROY, 0, 0);
+  SendMessageW(installHost.window, WM_DESTROY, 0, 0);
   return false;
 }
 
 // sourceFolder := the current directory + "\data" ("" when it cannot be had).
 void TakeSourceFolder() {
-  char current[MAX_PATH] = {};
-  const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
-  if (length == 0 || length >= MAX_PATH) current[0] = '\0';
-  CutDriveRootBackslash(current);
-  if (!JoinPath(sourceFolder, current, "data")) sourceFolder[0] = '\0';
+  if (!ResolveFullPath(L"data", sourceFolder)) sourceFolder.clear();
 }
 
 // installFolder := the folder the user chooses, a drive root in its short form.
@@ -176,25 +173,19 @@ bool TakeChosenFolder() {
     ShowMessage(installHost.window, kMsgInstallCancelled, kCaptionInformation, MB_OK);
     return false;
   }
-  if (choice == FolderChoice::kUnnameable) {
-    ShowError(kMsgFolderNameUnusable);
-    return false;
-  }
-  CutDriveRootBackslash(installFolder);
   return true;
 }
 
 // Whether the destination installFolder + InstallDest may receive the payload.
-bool IsDestinationAllowed(const char* installDest) {
+bool IsDestinationAllowed(const std::wstring& installDest) {
   // InstallDest names a folder inside the chosen one (or, empty, the chosen
   // folder itself): one such as "..\..\Other" installs nothing.
-  char plannedDest[MAX_PATH];
-  if (!JoinPath(plannedDest, installFolder, installDest) ||
-      (installDest[0] != '\0' && !IsStrictlyInside(plannedDest, installFolder))) {
+  const std::wstring plannedDest = JoinPath(installFolder, installDest);
+  if (!installDest.empty() && !IsStrictlyInside(plannedDest, installFolder)) {
     ShowError(kMsgDestinationMissing);
     return false;
   }
-  if (sourceFolder[0] == '\0') return true;
+  if (sourceFolder.empty()) return true;
   // A destination inside the payload would make the copy walk into its own
   // output; a payload inside the destination would be emptied with it by the
   // uninstall (Setup.ini, ui and data with it), which empties a destination
@@ -203,7 +194,7 @@ bool IsDestinationAllowed(const char* installDest) {
     ShowError(kMsgDestinationInsidePayload);
     return false;
   }
-  if (installDest[0] != '\0' && WouldLieInside(sourceFolder, plannedDest)) {
+  if (!installDest.empty() && WouldLieInside(sourceFolder, plannedDest)) {
     ShowError(kMsgPayloadInsideDestination);
     return false;
   }
@@ -219,12 +210,12 @@ bool HasRoomForPayload() {
 }
 
 // CreateDirectory0 to 4, then destFolder, which must exist by now.
-bool MakeConfiguredFolders(const char* installDest) {
+bool MakeConfiguredFolders(const std::wstring& installDest) {
   for (int i = 0; i < kNumberedKeys; ++i) {
     CreateConfiguredFolder(installFolder, NumberedKey("CreateDirectory", i));
   }
-  if (JoinPath(destFolder, installFolder, installDest) &&
-      GetFileAttributesA(destFolder) != INVALID_FILE_ATTRIBUTES) {
+  if (ResolveFullPath(JoinPath(installFolder, installDest), destFolder) &&
+      GetFileAttributesW(ExtendedLengthPath(destFolder).c_str()) != INVALID_FILE_ATTRIBUTES) {
     return true;
   }
   ShowError(kMsgDestinationMissing);
@@ -235,7 +226,7 @@ bool MakeConfiguredFolders(const char* installDest) {
 // ends the install with a message and the buttons as before it.
 void StartWorkers() {
   // Without the event the progress loop could not wait between ticks.
-  if (!copyDone) copyDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!copyDone) copyDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!copyDone) {
     ShowError(kMsgCopyNotStarted);
     return;
@@ -268,16 +259,16 @@ void StartWorkers() {
 }  // namespace
 
 
-void CreateConfiguredFolder(const char* base, const char* key) {
-  const char* value = Setting(key);
-  if (value[0] == '\0') return;
-  char path[MAX_PATH];
+void CreateConfiguredFolder(const std::wstring& base, const char* key) {
+  const std::wstring value = Text(key);
+  if (value.empty()) return;
+  std::wstring path;
   // A value such as "..\Other" would reach out of the folder it belongs to,
   // and a link on the way would lead the new folder elsewhere.
   FolderChain folders;
-  if (JoinPath(path, base, value) &&
+  if (ResolveFullPath(JoinPath(base, value), path) &&
       folders.HoldParentsOf(base, path) == FolderCheck::kRealFolder) {
-    CreateDirectoryA(path, nullptr);
+    CreateDirectoryW(ExtendedLengthPath(path).c_str(), nullptr);
   }
 }
 
@@ -285,7 +276,7 @@ void InstallCommand() {
   if (!HasUsableProgressBar()) return;
   TakeSourceFolder();
   if (!TakeChosenFolder()) return;
-  const char* installDest = Setting("InstallDest");
+  const std::wstring installDest = Text("InstallDest");
   if (!IsDestinationAllowed(installDest) || !HasRoomForPayload() ||
       !MakeConfiguredFolders(installDest)) {
     return;

@@ -8,10 +8,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
-extern char installFolder[MAX_PATH];  // the chosen folder; a drive root as "D:"
-extern char sourceFolder[MAX_PATH];   // current directory + "\data"
-extern char destFolder[MAX_PATH];     // installFolder + "\" + InstallDest
+// Full paths, written before the workers start and only read by them.
+extern std::wstring installFolder;  // the chosen folder
+extern std::wstring sourceFolder;   // current directory + "\data"
+extern std::wstring destFolder;     // installFolder + "\" + InstallDest
 extern uint32_t totalBytes;
 extern std::atomic<uint32_t> copiedBytes;
 extern uint32_t bytesPerStep;
@@ -27,4 +29,4 @@ void CloseWorkerHandles();
 
 // If the value of key is not empty, creates base + "\" + value, unless that
 // leads out of base or through a link below it.
-void CreateConfiguredFolder(const char* base, const char* key);
+void CreateConfiguredFolder(const std::wstring& base, const char* key);

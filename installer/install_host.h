@@ -9,18 +9,24 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+
+#include "common/text_encoding.h"
 
 class SetupShell;
 
 struct InstallHost {
   HWND window = nullptr;        // owner of the flows' message boxes; WM_DESTROY ends the program
   SetupShell* shell = nullptr;  // the folder-tree and shell operations
-  // Setup.ini as it reads now: a value ("" when missing) and a number (0 when missing).
+  // Setup.ini as it reads now: a value's bytes ("" when missing), the same as
+  // text, a number (0 when missing), and how the file spells text.
   const char* (*setting)(const char* key) = nullptr;
+  std::wstring (*settingText)(const char* key) = nullptr;
   int (*numberSetting)(const char* key) = nullptr;
-  // A value of the uninstall record read last; null when the record, or that
-  // key in it, is missing.
-  const char* (*recorded)(const char* key) = nullptr;
+  TextEncoding (*settingsEncoding)() = nullptr;
+  // A value of the uninstall record read last, as text; false when the
+  // record, or that key in it, is missing.
+  bool (*recorded)(const char* key, std::wstring& text) = nullptr;
   // Reads the record again, after the install has written it.
   void (*reloadRecord)() = nullptr;
   // The progress bar: its width, and drawing its left `width` pixels onto the window.

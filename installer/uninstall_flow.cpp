@@ -1,7 +1,5 @@
 #include "installer/uninstall_flow.h"
 
-#include <cstring>
-
 #include "common/message_box.h"
 #include "common/messages.h"
 #include "common/paths.h"
@@ -17,10 +15,21 @@ namespace {
 
 // A value the install used: from a full record, never from Setup.ini as it
 // reads now; from a record of one line, Setup.ini's.
-const char* RecordedValue(const char* key) {
-  if (installHost.recorded(kRecordMarkerKey) == nullptr) return installHost.setting(key);
-  const char* value = installHost.recorded(key);
-  return value != nullptr ? value : "";
+std::wstring RecordedValue(const char* key) {
+  std::wstring text;
+  if (!installHost.recorded(kRecordMarkerKey, text)) return installHost.settingText(key);
+  return installHost.recorded(key, text) ? text : std::wstring();
+}
+
+// The chosen folder the record names: the Unicode line where the record's
+// encoding could not spell it, else the first line. "" without a record.
+std::wstring RecordedFolder() {
+  std::wstring folder, escaped;
+  if (installHost.recorded(kRecordUnicodeFolderKey, escaped) &&
+      UnescapeFolder(Utf8FromWide(escaped), folder)) {
+    return folder;
+  }
+  return installHost.recorded(kRecordFolderKey, folder) ? folder : std::wstring();
 }
 
 enum class EntryKind { kFolder, kFile };
@@ -29,22 +38,23 @@ enum class EntryKind { kFolder, kFile };
 // empty real folder, a file only when it is no folder, and either only when
 // every folder between base and it is a real one. A value leading out of
 // base ("..\Other") removes nothing.
-void RemoveRecordedEntry(const char* base, const char* key, EntryKind kind) {
-  const char* value = RecordedValue(key);
-  if (value[0] == '\0') return;
-  char path[MAX_PATH];
+void RemoveRecordedEntry(const std::wstring& base, const char* key, EntryKind kind) {
+  const std::wstring value = RecordedValue(key);
+  if (value.empty()) return;
+  std::wstring path;
   FolderChain folders;
-  if (!JoinPath(path, base, value) ||
+  if (!ResolveFullPath(JoinPath(base, value), path) ||
       folders.HoldParentsOf(base, path) != FolderCheck::kRealFolder) {
     return;
   }
-  const DWORD attributes = GetFileAttributesA(path);
+  const std::wstring longPath = ExtendedLengthPath(path);
+  const DWORD attributes = GetFileAttributesW(longPath.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
   const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (kind == EntryKind::kFolder && isFolder && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    RemoveDirectoryA(path);  // only an empty folder goes
+    RemoveDirectoryW(longPath.c_str());  // only an empty folder goes
   } else if (kind == EntryKind::kFile && !isFolder) {
-    DeleteFileA(path);
+    DeleteFileW(longPath.c_str());
   }
 }
 
@@ -54,10 +64,9 @@ void UninstallCommand() {
   const int answer = ShowMessage(installHost.window, kMsgConfirmUninstall, kCaptionInformation, MB_YESNO);
   if (answer != IDYES || installHost.shutdownHasRun()) return;
   busy = 1;
-  const char* recordedFolder = installHost.recorded("InstallDirectory");
-  lstrcpynA(installFolder, recordedFolder != nullptr ? recordedFolder : "", MAX_PATH);
+  installFolder = RecordedFolder();
 
-  char programs[MAX_PATH];
+  std::wstring programs;
   if (installHost.shell->GetProgramsFolder(programs)) {
     for (int i = 0; i < kNumberedKeys; ++i) {
       RemoveRecordedEntry(programs, NumberedKey("CreateShortcutTo", i), EntryKind::kFile);
@@ -73,10 +82,10 @@ void UninstallCommand() {
   // held before; a link at the tree or between it and the recorded folder
   // would point it somewhere else entirely. The installed files are then left
   // alone, and the user told. A tree that is simply gone has nothing to delete.
-  const char* installDest = RecordedValue("InstallDest");
-  char tree[MAX_PATH];
+  const std::wstring installDest = RecordedValue("InstallDest");
+  std::wstring tree;
   bool treeIsSafe = IsSafeTreeToEmpty(installFolder, installDest) &&
-                    JoinPath(tree, installFolder, installDest);
+                    ResolveFullPath(JoinPath(installFolder, installDest), tree);
   if (treeIsSafe) {
     FolderChain chain;  // held, so that none of them can be swapped meanwhile
     const FolderCheck check = chain.Hold(installFolder, tree);
@@ -89,8 +98,8 @@ void UninstallCommand() {
     }
   }
 
-  char record[MAX_PATH];
-  if (BuildRecordPath(installHost.setting("UninstallIni"), record)) DeleteFileA(record);
+  std::wstring record;
+  if (BuildRecordPath(installHost.settingText("UninstallIni"), record)) DeleteFileW(record.c_str());
 
   installed = 0;
   busy = 0;

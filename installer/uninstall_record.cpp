@@ -5,10 +5,59 @@
 #include "common/win32_guards.h"
 #include "installer/record_path.h"
 
-std::string RecordText(const char* installFolder, const char* (*used)(const char* key)) {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string EscapedFolder(const std::wstring& folder) {
+  std::string escaped;
+  for (unsigned char b : Utf8FromWide(folder)) {
+    if (b > ' ' && b <= '~' && b != '%') {
+      escaped += static_cast<char>(b);
+    } else {
+      escaped += '%';
+      escaped += kHexDigits[b >> 4];
+      escaped += kHexDigits[b & 0xF];
+    }
+  }
+  return escaped;
+}
+
+bool UnescapeFolder(const std::string& escaped, std::wstring& folder) {
+  std::string bytes;
+  for (size_t i = 0; i < escaped.size(); ++i) {
+    if (escaped[i] != '%') {
+      bytes += escaped[i];
+      continue;
+    }
+    const int high = i + 2 < escaped.size() ? HexValue(escaped[i + 1]) : -1;
+    const int low = high >= 0 ? HexValue(escaped[i + 2]) : -1;
+    if (low < 0) return false;
+    bytes += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return DecodeText(bytes, TextEncoding::kUtf8, folder) && !folder.empty();
+}
+
+std::string RecordText(const std::wstring& installFolder, TextEncoding encoding,
+                       const char* (*used)(const char* key)) {
   // CR LF after every line: a value ending in a lead byte then takes the CR as
   // its trail byte, and the LF still ends the line.
-  std::string text = std::string("InstallDirectory=") + installFolder;
+  // A drive root is recorded as the bare drive "D:", as it always was.
+  std::wstring recorded = installFolder;
+  if (recorded.size() == 3 && recorded[1] == L':' && recorded[2] == L'\\') recorded.pop_back();
+  std::string folder;
+  const bool spelt = EncodeText(recorded, encoding, folder);
+  std::string text = std::string(kRecordFolderKey) + "=" + (spelt ? folder : "");
+  if (!spelt) text += std::string("\r\n") + kRecordUnicodeFolderKey + "=" + EscapedFolder(recorded);
   ForEachRecordedKey([&](const char* key) {
     text += "\r\n";
     text += key;
@@ -19,14 +68,14 @@ std::string RecordText(const char* installFolder, const char* (*used)(const char
   return text;
 }
 
-bool WriteUninstallRecord(const char* recordName, const char* installFolder,
-                          const char* (*used)(const char* key)) {
-  char path[MAX_PATH];
+bool WriteUninstallRecord(const std::wstring& recordName, const std::wstring& installFolder,
+                          TextEncoding encoding, const char* (*used)(const char* key)) {
+  std::wstring path;
   if (!BuildRecordPath(recordName, path)) return false;
-  FileHandle record(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  FileHandle record(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!record) return false;
-  const std::string text = RecordText(installFolder, used);
+  const std::string text = RecordText(installFolder, encoding, used);
   DWORD written = 0;
   return WriteFile(record.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
          written == text.size();

@@ -2,16 +2,26 @@
 // only an administrator can change), so that the uninstall removes exactly
 // that and never what Setup.ini says by then. Its first line is
 // "InstallDirectory=" and the chosen folder, then one key=value line for each
-// value the install used, in Setup.ini's own format. A record of that first
-// line alone, as earlier versions wrote it, names only the folder.
+// value the install used, in Setup.ini's own format and encoding, with each
+// value's bytes as Setup.ini holds them. A record of that first line alone,
+// as earlier versions wrote it, names only the folder.
+//
+// A chosen folder that Setup.ini's encoding cannot spell (a Shift-JIS
+// Setup.ini and a folder such as C:\Users\José) leaves the first line's value
+// empty and is kept on the line "InstallDirectoryUnicode=": its UTF-8 bytes,
+// each byte outside "!" to "~" and each "%" written as %XX, so that the line
+// is plain ASCII in any reading and the folder comes back exactly.
 #pragma once
 
 #include <string>
 
+#include "common/text_encoding.h"
 #include "installer/setting_keys.h"
 
 // The key that makes a record a full one: every full record holds it.
 constexpr char kRecordMarkerKey[] = "InstallDest";
+constexpr char kRecordFolderKey[] = "InstallDirectory";
+constexpr char kRecordUnicodeFolderKey[] = "InstallDirectoryUnicode";
 
 // Calls visit(key) for every key of a full record after InstallDirectory,
 // in the order they are written.
@@ -24,10 +34,16 @@ void ForEachRecordedKey(Visit&& visit) {
 }
 
 // The record's bytes: the folder, then each recorded key with the value that
-// `used` gives for it ("" for one the install left alone).
-std::string RecordText(const char* installFolder, const char* (*used)(const char* key));
+// `used` gives for it ("" for one the install left alone), in `encoding`.
+std::string RecordText(const std::wstring& installFolder, TextEncoding encoding,
+                       const char* (*used)(const char* key));
+
+// The folder's form on the InstallDirectoryUnicode line, and back (false
+// for a value that is not such a form).
+std::string EscapedFolder(const std::wstring& folder);
+bool UnescapeFolder(const std::string& escaped, std::wstring& folder);
 
 // Writes the record named by UninstallIni (see record_path.h). False when it
 // could not be written in full.
-bool WriteUninstallRecord(const char* recordName, const char* installFolder,
-                          const char* (*used)(const char* key));
+bool WriteUninstallRecord(const std::wstring& recordName, const std::wstring& installFolder,
+                          TextEncoding encoding, const char* (*used)(const char* key));

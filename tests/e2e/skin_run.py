@@ -1,7 +1,7 @@
 """Helpers shared by the end-to-end tests that run a whole skin: start the
 program on a skin, find its window, and wait for screen pixels."""
 
-from typing import Tuple
+from typing import Optional, Tuple
 
 from harness import JAPANESE, SetupRun, wait_for
 from skins import INSTALL, Skin, ini_bytes, standard_skin
@@ -72,13 +72,14 @@ RECORD = "TestSetup.ini"
 
 
 class Machine:
-    """The Windows side of a run's prefix, as plain Linux paths."""
+    """The Windows side of a run's prefix, as plain Linux paths; user names the
+    profile folder the shell folders lead to (the prefix's only one if None)."""
 
-    def __init__(self, run: SetupRun):
+    def __init__(self, run: SetupRun, user: Optional[str] = None):
         users = [p for p in (run.prefix / "drive_c" / "users").iterdir()
                  if p.is_dir() and p.name.lower() != "public"]
-        assert len(users) == 1, f"one user profile expected, found {users}"
-        self.profile = users[0]
+        assert user or len(users) == 1, f"one user profile expected, found {users}"
+        self.profile = run.prefix / "drive_c" / "users" / user if user else users[0]
         self.desktop = self.profile / "Desktop"
         self.programs = (self.profile / "AppData" / "Roaming" / "Microsoft" / "Windows" /
                          "Start Menu" / "Programs")

@@ -2,7 +2,8 @@
 """setup.exe on a Windows whose system locale is English (code page 1252):
 Setup.ini, the names it makes, the title and every message are still read
 and written as code page 932. The names hold ソ and 表, whose second byte
-is 0x5C, the backslash byte."""
+is 0x5C, the backslash byte. Also on a Windows that ignores the manifest's
+code page, for a user whose profile name code page 932 cannot hold."""
 
 import unittest
 
@@ -26,15 +27,46 @@ KEYS = dict(
     CreateShortcutDescription0=NOTE,
 )
 PAYLOAD = {"data/表示/ソース.txt": "中身".encode("cp932"), "data/ソース.txt": b"top"}
+SHELL_FOLDERS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+
+
+def without_manifest_code_page(run: SetupRun):
+    """Makes the run's setup.exe a copy whose manifest names an unknown code page,
+    as Windows 10 ignores a locale name there: the system's, 1252, then holds."""
+    exe = run.skin / "setup.exe"
+    data = exe.read_bytes()
+    assert data.count(b">ja-JP</activeCodePage>") == 1, "setup.exe's manifest asks for ja-JP once"
+    exe.write_bytes(data.replace(b">ja-JP</activeCodePage>", b">xx-XX</activeCodePage>"))
+
+
+def move_shell_folders_to(run: SetupRun, user: str) -> Machine:
+    """Makes a profile folder for user beside the prefix's own and points the
+    Desktop and Programs shell folders into it; returns it as the Machine."""
+    machine = Machine(run, user)
+    folders = {"Desktop": (machine.desktop, machine.desktop_windows_path),
+               "Programs": (machine.programs, machine.programs_windows_path)}
+    for value, (folder, path) in folders.items():
+        folder.mkdir(parents=True)
+        for key, kind in (("User Shell Folders", "REG_EXPAND_SZ"), ("Shell Folders", "REG_SZ")):
+            code = run.run_wine("reg", "add", SHELL_FOLDERS + key, "/v", value, "/t", kind,
+                                "/d", path, "/f", output=run.scratch / "reg.out")
+            assert code == 0, (run.scratch / "reg.out").read_text(errors="replace")
+    return machine
 
 
 class EnglishLocale(unittest.TestCase):
 
-    def test_japanese_names_and_texts_install_and_uninstall_exactly(self):
+    def install_and_uninstall_japanese_names(self, user=None):
+        """Installs KEYS' names, checks each, and uninstalls them. With a user, the
+        shell folders lie in that profile and the manifest's code page is gone."""
         skin = app_skin()
         skin.overrides = dict(PAYLOAD)
-        with skin_run(self._testMethodName, skin, lang=ENGLISH, **KEYS) as run:
-            machine, screen = Machine(run), Screen(run)
+        with skin_run(self._testMethodName, skin, lang=ENGLISH, start=False, **KEYS) as run:
+            if user:
+                without_manifest_code_page(run)
+            machine = move_shell_folders_to(run, user) if user else Machine(run)
+            run.start()
+            screen = Screen(run)
             self.assertEqual(screen.window.title, CAPTION)
             screen.wait_highlight(25, 255, INSTALL_H)
             screen.click(30, 260)
@@ -65,6 +97,12 @@ class EnglishLocale(unittest.TestCase):
             self.assertEqual(files_below(machine.desktop), [])
             self.assertFalse((machine.programs / "ソフト表").exists())
             self.assertFalse(machine.record.exists())
+
+    def test_japanese_names_and_texts_install_and_uninstall_exactly(self):
+        self.install_and_uninstall_japanese_names()
+
+    def test_the_same_under_code_page_1252_for_a_profile_that_code_page_932_cannot_name(self):
+        self.install_and_uninstall_japanese_names(user="José")
 
     def test_skintool_reads_names_in_code_page_932_too(self):
         # 表 is 95 5C: read in code page 1252 the record name would hold a backslash.

@@ -2,7 +2,7 @@
 
 #include "common/message_box.h"
 
-int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
+int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
   MessageCapture::Messages().push_back({owner, text, caption, type});
   return MessageCapture::Answer();
 }

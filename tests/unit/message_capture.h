@@ -10,7 +10,7 @@
 
 struct CapturedMessage {
   HWND owner;
-  std::string text, caption;
+  std::wstring text, caption;
   UINT type;
 };
 

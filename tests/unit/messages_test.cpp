@@ -1,4 +1,4 @@
-// The message texts reach MessageBoxA as exact Shift-JIS bytes.
+// The message texts are exact Shift-JIS bytes of the Japanese sentences.
 #include "common/messages.h"
 
 #include <gtest/gtest.h>
@@ -40,9 +40,6 @@ TEST(Messages, TextsAreTheJapaneseSentencesInShiftJis) {
        L"インストールするデータがインストール先フォルダの中にあります。インストールを中止しました。"},
       {kMsgFilesNotCopied,
        L"一部のファイルをコピーできませんでした。\nコピーできなかったファイルはインストールされていません。"},
-      {kMsgFolderNameUnusable,
-       L"選択されたフォルダの名前には、このインストーラで扱えない文字が含まれています。"
-       L"別のフォルダを選択してください。"},
       {kMsgCopyNotStarted, L"ファイルのコピーを開始できませんでした。インストールを中止しました。"},
       {kMsgConfirmUninstall, L"アンインストールを開始します。よろしいですか？"},
       {kMsgUninstallDone, L"アンインストールが完了しました。"},
