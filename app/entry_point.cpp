@@ -12,6 +12,8 @@
 // protector: its guard value is set up by the runtime later.
 #include <windows.h>
 
+#include "common/messages.h"
+
 extern "C" int WinMainCRTStartup();  // the mingw-w64 runtime's entry for a GUI program
 
 namespace {
@@ -24,13 +26,15 @@ Function Kernel32Function(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 
-void ConfineDllSearch() {
+// False when the system cannot confine the search: without
+// SetDefaultDllDirectories (Windows 7 before KB2533623) the classic order
+// always searches the program's folder first, and nothing else here changes that.
+bool ConfineDllSearch() {
   // Windows 8 and later (Windows 7 with KB2533623): LoadLibrary by bare name,
   // the delay-load helper, and the imports of every DLL loaded from now on
   // search system32 only.
-  if (auto setDefault = Kernel32Function<BOOL(WINAPI*)(DWORD)>("SetDefaultDllDirectories")) {
-    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  }
+  auto setDefault = Kernel32Function<BOOL(WINAPI*)(DWORD)>("SetDefaultDllDirectories");
+  if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return false;
   // Further layers for the classic search order, should anything use it: the
   // current directory leaves it, and SearchPath looks there last.
   SetDllDirectoryW(L"");
@@ -44,6 +48,16 @@ void ConfineDllSearch() {
   for (const wchar_t* name : kPinned) {
     LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
+  return true;
+}
+
+// Says why the program will not run, with user32 and kernel32 alone (no C
+// runtime yet), and ends it.
+[[noreturn]] void RefuseToRun() {
+  wchar_t text[256] = {};
+  MultiByteToWideChar(932, 0, kMsgDllSearchUnsafe, -1, text, 256);
+  MessageBoxW(nullptr, text, L"Error", MB_OK);
+  ExitProcess(1);
 }
 
 void EnforceRedirectionTrust() {
@@ -62,7 +76,7 @@ void EnforceRedirectionTrust() {
 }  // namespace
 
 extern "C" int SetupEntry() {
-  ConfineDllSearch();
+  if (!ConfineDllSearch()) RefuseToRun();
   EnforceRedirectionTrust();
   return WinMainCRTStartup();
 }

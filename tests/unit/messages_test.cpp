@@ -43,6 +43,9 @@ TEST(Messages, TextsAreTheJapaneseSentencesInShiftJis) {
       {kMsgCopyNotStarted, L"ファイルのコピーを開始できませんでした。インストールを中止しました。"},
       {kMsgConfirmUninstall, L"アンインストールを開始します。よろしいですか？"},
       {kMsgUninstallDone, L"アンインストールが完了しました。"},
+      {kMsgDllSearchUnsafe,
+       L"このシステムではDLLの読み込み先を安全に制限できないため、インストーラを起動できません。"
+       L"Windowsを更新してください。"},
       {kMsgInstallFolderUnsafe,
        L"インストール先フォルダを安全に特定できないため、インストールされたファイルは削除しませんでした。"},
   };
