@@ -4,6 +4,6 @@
 
 #include "app/startup.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int showCommand) {
-  return RunSetup(instance, previousInstance, showCommand);
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  return RunSetup(instance, showCommand);
 }

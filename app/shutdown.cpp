@@ -65,7 +65,7 @@ void RunShutdownSequence() {
 void ReleaseApplicationState() {
   if (released.exchange(true)) return;
   RunShutdownSequence();
-  if (installed == 1 && recordStore) Release(recordStore);
+  Release(recordStore);
   Release(progressBar);
   Release(exitHover);
   Release(exitButton);

@@ -11,6 +11,7 @@
 #include "installer/install_host.h"
 #include "installer/record_path.h"
 #include "installer/setup_shell.h"
+#include "installer/uninstall_record.h"
 
 namespace {
 
@@ -48,20 +49,16 @@ void Place(Surface* surface, const SkinPictureSlot& slot) {
   surface->top = setupStore->NumberOf(slot.yKey);
 }
 
-// An uninstall record in the Windows directory means the program is installed.
+// An uninstall record in the Windows directory means the program is
+// installed; a file there that does not read as one is no record of this
+// program's, and is left alone.
 void ReadInstalledState() {
   std::wstring path;
-  if (!BuildRecordPath(setupStore->TextOf("UninstallIni"), path)) {
-    installed = 0;
+  installed = 0;
+  if (!BuildRecordPath(setupStore->TextOf("UninstallIni"), path) ||
+      InspectRecordFile(path) != RecordFile::kRecord) {
     return;
   }
-  FileHandle record(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!record) {
-    installed = 0;
-    return;
-  }
-  record.reset();
   installed = 1;
   recordStore = new SetupIni();
   recordStore->path = path;

@@ -81,7 +81,7 @@ POINT WindowOrigin(SIZE screen, const RECT& workArea, SIZE window) {
   return POINT{CentredOrigin(screen.cx, window.cx), CentredOrigin(screen.cy, window.cy)};
 }
 
-int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand) {
+int RunSetup(HINSTANCE instance, int showCommand) {
   screenReady = 0;
 
   // Setup.ini is looked for in the current directory, not beside the program.
@@ -112,7 +112,7 @@ int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand) {
   const int windowWidth = frame.right - frame.left;
   const int windowHeight = frame.bottom - frame.top;
 
-  if (previousInstance == nullptr && !RegisterWindowClass(instance)) {
+  if (!RegisterWindowClass(instance)) {
     ReleaseStartupObjects();
     return 0;
   }

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 // The whole run of the program; returns the process exit code.
-int RunSetup(HINSTANCE instance, HINSTANCE previousInstance, int showCommand);
+int RunSetup(HINSTANCE instance, int showCommand);
 
 // Where the window's top-left corner goes. A window that fits the work area
 // (the monitor less its task bars) is centred on the screen, each coordinate

@@ -142,7 +142,7 @@ bool LaunchFromDesktop(const std::wstring& path, const std::wstring& folder) {
   return true;
 }
 
-void LaunchFromHere(const std::wstring& path, const std::wstring& folder) {
+void LaunchWithOwnRights(const std::wstring& path, const std::wstring& folder) {
   // NOASYNC: the program ends right after this, and a launch still being
   // handed over on another thread would be lost with it.
   SHELLEXECUTEINFOW launch = {};
@@ -176,12 +176,18 @@ bool AutoStartTarget::Check(const std::wstring& installFolder, const std::wstrin
       !ResolveFullPath(destFolder, destFull) || !IsStrictlyInsideFull(path_, destFull)) {
     return false;
   }
-  folder_ = path_;
   // Nothing from the chosen folder down to the file's own folder may be a
   // link or be renamed from here on (the chain refuses a folder outside it).
-  if (!CutToParent(folder_) || folders_.Hold(installFolder, folder_) != FolderCheck::kRealFolder) {
+  std::wstring parent = path_;
+  if (!CutToParent(parent) || folders_.Hold(installFolder, parent) != FolderCheck::kRealFolder) {
     return false;
   }
+  // From here on the file is reached by its folder's held path, with no link
+  // left in it.
+  const std::wstring name = PartBelow(path_, parent);
+  folder_ = folders_.FinalPath();
+  if (folder_.empty()) return false;
+  path_ = JoinPath(folder_, name);
   if (StandsAsLink(path_) || IsLinkLikeName(path_)) return false;
 
   // Read-only sharing: nobody writes, renames or deletes it while it is held.
@@ -195,7 +201,7 @@ bool AutoStartTarget::Check(const std::wstring& installFolder, const std::wstrin
     return false;
   }
   // The same path below the payload.
-  const std::wstring source = JoinPath(sourceFolder, PartBelow(path_, destFull));
+  const std::wstring source = JoinPath(sourceFolder, PartBelow(JoinPath(parent, name), destFull));
   FileHandle payload(CreateFileW(ExtendedLengthPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!payload || !SameContent(file.get(), payload.get())) return false;
@@ -211,5 +217,5 @@ void AutoStartTarget::Launch() const {
   FileIdentity now;
   if (!file_ || !IdentityOf(path_, now) || !(now == identity_)) return;
   ComInit com;
-  if (!LaunchFromDesktop(path_, folder_)) LaunchFromHere(path_, folder_);
+  if (!LaunchFromDesktop(path_, folder_)) LaunchWithOwnRights(path_, folder_);
 }

@@ -58,14 +58,20 @@ uint32_t CountFiles(const std::wstring& folder) {
   return files;
 }
 
-// Empties folder, which the caller holds as a real folder.
-void DeleteHeldContents(const std::wstring& folder) {
+// Empties folder, which the caller holds as a real folder. True when nothing
+// is left in it.
+bool DeleteHeldContents(const std::wstring& folder) {
+  bool emptied = true;
   ForEachEntry(folder, [&](const Entry& entry) {
     // Without a usable name the entry, and so this folder, stays.
-    if (!entry.Named()) return;
+    if (!entry.Named()) {
+      emptied = false;
+      return;
+    }
     const std::wstring child = JoinPath(folder, entry.name);
+    const std::wstring longChild = ExtendedLengthPath(child);
     if (!entry.IsFolder()) {
-      DeleteFileW(ExtendedLengthPath(child).c_str());
+      if (!DeleteFileW(longChild.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) emptied = false;
       return;
     }
     // A junction or folder link is removed itself; its target is never
@@ -73,10 +79,13 @@ void DeleteHeldContents(const std::wstring& folder) {
     // real folder and keeps it one until its contents are gone.
     if (!entry.IsReparsePoint()) {
       FileHandle held;
-      if (HoldRealFolder(child, held) == FolderCheck::kRealFolder) DeleteHeldContents(child);
+      if (HoldRealFolder(child, held) == FolderCheck::kRealFolder && !DeleteHeldContents(child)) {
+        emptied = false;
+      }
     }
-    RemoveDirectoryW(ExtendedLengthPath(child).c_str());
+    if (!RemoveDirectoryW(longChild.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) emptied = false;
   });
+  return emptied;
 }
 
 }  // namespace
@@ -84,7 +93,7 @@ void DeleteHeldContents(const std::wstring& folder) {
 uint32_t SetupShell::ScanTreeSize(const std::wstring& folder) {
   uint32_t total = 0;
   ForEachEntry(folder, [&](const Entry& entry) {
-    if (!entry.Named()) return;  // never copied, so never counted
+    if (!entry.Named() || entry.IsReparsePoint()) return;  // never copied, so never counted
     if (!entry.IsFolder()) {
       total += entry.sizeLow;
       return;
@@ -97,8 +106,11 @@ uint32_t SetupShell::ScanTreeSize(const std::wstring& folder) {
 void SetupShell::CopyTree(const std::wstring& source, const std::wstring& destination,
                           std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied) {
   ForEachEntry(source, [&](const Entry& entry) {
-    if (!entry.Named()) {
-      notCopied++;  // no name that a path could hold: skipped
+    // No name that a path could hold, or a link: the payload folder is the
+    // user's, and a link in it could lead the copy to files the user cannot
+    // read. Neither is copied.
+    if (!entry.Named() || entry.IsReparsePoint()) {
+      notCopied++;
       return;
     }
     const std::wstring sourceChild = JoinPath(source, entry.name);
@@ -123,9 +135,13 @@ uint32_t SetupShell::CopyFileCounted(const std::wstring& source, const std::wstr
                                      std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied) {
   const std::wstring from = ExtendedLengthPath(source);
   const std::wstring to = ExtendedLengthPath(destination);
+  // Opened as it stands, never followed: a link, or a file with another
+  // name elsewhere (a hard link), is not copied.
   FileHandle in(CreateFileW(from.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!in) {
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!in || !GetFileInformationByHandle(in.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1) {
     notCopied++;
     return 0;
   }
@@ -171,7 +187,9 @@ uint32_t SetupShell::CopyFileCounted(const std::wstring& source, const std::wstr
   return planned;
 }
 
-void SetupShell::DeleteTreeContents(const std::wstring& folder) {
+bool SetupShell::DeleteTreeContents(const std::wstring& folder) {
   FileHandle held;
-  if (HoldRealFolder(folder, held) == FolderCheck::kRealFolder) DeleteHeldContents(folder);
+  const FolderCheck check = HoldRealFolder(folder, held);
+  if (check == FolderCheck::kMissing) return true;
+  return check == FolderCheck::kRealFolder && DeleteHeldContents(folder);
 }

@@ -1,5 +1,10 @@
 #include "installer/install_flow.h"
 
+#include <objbase.h>
+
+#include <set>
+#include <string>
+
 #include "common/message_box.h"
 #include "common/messages.h"
 #include "common/paths.h"
@@ -7,6 +12,7 @@
 #include "installer/auto_start.h"
 #include "installer/install_host.h"
 #include "installer/path_guard.h"
+#include "installer/record_path.h"
 #include "installer/setting_keys.h"
 #include "installer/setup_shell.h"
 #include "installer/uninstall_record.h"
@@ -18,6 +24,7 @@ uint32_t totalBytes;
 std::atomic<uint32_t> copiedBytes{0};
 uint32_t bytesPerStep;
 int32_t pixelsPerStep;
+void (*copyStartHook)() = nullptr;
 
 namespace {
 
@@ -27,30 +34,59 @@ std::atomic<uint32_t> filesNotCopied{0};  // by CopyThread
 HANDLE copyDone = nullptr;             // set by CopyThread when its last file is closed
 std::atomic<bool> stopping{false};     // the program is shutting down
 std::atomic<bool> copyNotStarted{false};  // CopyThread could not be started
+// The numbered keys whose folder or shortcut this install made, so that the
+// record names those and nothing else. Filled by the Install command before
+// the workers start, then by ProgressThread alone.
+std::set<std::string> madeEntries;
 
 void ShowError(const char* text) { ShowMessage(installHost.window, text, kCaptionError, MB_OK); }
 
 std::wstring Text(const char* key) { return installHost.settingText(key); }
 
-void CreateConfiguredShortcut(int index) {
-  const std::wstring from = Text(NumberedKey("CreateShortcutFrom", index));
-  const std::wstring to = Text(NumberedKey("CreateShortcutTo", index));
-  if (from.empty() || to.empty()) return;
-  std::wstring programs, link;
-  if (!installHost.shell->GetProgramsFolder(programs)) return;
-  const std::wstring target = JoinPath(installFolder, from);
-  // The link goes only into real folders below Programs, and a file standing
-  // at its name loses that name instead of being written through.
-  FolderChain folders;
-  if (!ResolveFullPath(JoinPath(programs, to), link) ||
-      folders.HoldParentsOf(programs, link) != FolderCheck::kRealFolder) {
-    return;
-  }
-  DeleteFileW(ExtendedLengthPath(link).c_str());
+// A name no one can guess, beside the link's own, for the shortcut to be
+// saved under before it is moved into place.
+std::wstring UnguessableNameBeside(const std::wstring& link) {
+  GUID guid;
+  wchar_t text[64] = {};
+  if (FAILED(CoCreateGuid(&guid)) || StringFromGUID2(guid, text, 64) == 0) return L"";
+  std::wstring folder = link;
+  return CutToParent(folder) ? JoinPath(folder, std::wstring(L"~") + text + L".tmp") : L"";
+}
+
+// Saves the shortcut under a new name in the held folder and moves it to its
+// own name without replacing anything: a file planted at that name meanwhile
+// is never written through, and the shortcut is then not made.
+bool SaveShortcutInPlace(const std::wstring& target, const std::wstring& link,
+                         const std::wstring& description) {
+  const std::wstring saved = UnguessableNameBeside(link);
+  if (saved.empty()) return false;
   std::wstring workingFolder = target;
   CutToParent(workingFolder);
-  installHost.shell->CreateShortcut(target, workingFolder, link,
-                                    Text(NumberedKey("CreateShortcutDescription", index)));
+  if (FAILED(installHost.shell->CreateShortcut(target, workingFolder, saved, description))) {
+    DeleteFileW(ExtendedLengthPath(saved).c_str());
+    return false;
+  }
+  if (MoveFileExW(ExtendedLengthPath(saved).c_str(), ExtendedLengthPath(link).c_str(), 0)) return true;
+  DeleteFileW(ExtendedLengthPath(saved).c_str());
+  return false;
+}
+
+void CreateConfiguredShortcut(const std::wstring& programs, int index) {
+  const std::wstring from = Text(NumberedKey("CreateShortcutFrom", index));
+  const NumberedKey toKey("CreateShortcutTo", index);
+  const std::wstring to = Text(toKey);
+  if (from.empty() || to.empty()) return;
+  // The link goes only into real folders below Programs, by their held
+  // paths, and a file standing at its name loses that name instead of being
+  // written through.
+  FolderChain folders;
+  const std::wstring link = folders.HoldPlaceOf(programs, JoinPath(programs, to));
+  if (link.empty()) return;
+  DeleteFileW(ExtendedLengthPath(link).c_str());
+  if (SaveShortcutInPlace(JoinPath(installFolder, from), link,
+                          Text(NumberedKey("CreateShortcutDescription", index)))) {
+    madeEntries.insert(static_cast<const char*>(toKey));
+  }
 }
 
 void CreateStartMenuEntries() {
@@ -61,19 +97,18 @@ void CreateStartMenuEntries() {
   for (int i = 0; i < kNumberedKeys; ++i) {
     CreateConfiguredFolder(programs, NumberedKey("CreateStartmenuDirectory", i));
   }
-  for (int i = 0; i < kNumberedKeys; ++i) CreateConfiguredShortcut(i);
+  for (int i = 0; i < kNumberedKeys; ++i) CreateConfiguredShortcut(programs, i);
+}
+
+// What the record keeps for a key: Setup.ini's bytes for the destination and
+// for each folder and shortcut this install made, nothing for the others.
+const char* UsedByThisInstall(const char* key) {
+  const bool used = std::string(key) == kRecordMarkerKey || madeEntries.count(key) > 0;
+  return used ? installHost.setting(key) : "";
 }
 
 DWORD WINAPI CopyThread(LPVOID) {
-  // Every folder from the chosen one down to the destination stays the real
-  // folder it is while the copy writes below it; one that is a link, or
-  // cannot be held, gets nothing.
-  FolderChain folders;
-  if (folders.Hold(installFolder, destFolder) == FolderCheck::kRealFolder) {
-    installHost.shell->CopyTree(sourceFolder, destFolder, copiedBytes, filesNotCopied);
-  } else {
-    filesNotCopied++;
-  }
+  CopyPayload();
   SetEvent(copyDone);
   return 0;
 }
@@ -103,11 +138,22 @@ void AbandonInstall() {
   if (!stopping) ShowError(kMsgCopyNotStarted);
 }
 
-// The start menu and the record, then the record read back.
-void FinishInstall() {
+// The start menu and the record, then the record read back. False when
+// there is no record (after a message, when it could not be written): the
+// install cannot be uninstalled, so the program does not show it as installed.
+bool FinishInstall() {
   CreateStartMenuEntries();
-  WriteUninstallRecord(Text("UninstallIni"), installFolder, installHost.settingsEncoding(), installHost.setting);
+  // Without a record name (UninstallIni empty, or no plain file name) the
+  // skin wants no record, and there is nothing to say.
+  std::wstring record;
+  if (!BuildRecordPath(Text("UninstallIni"), record)) return false;
+  if (!WriteUninstallRecord(Text("UninstallIni"), installFolder, installHost.settingsEncoding(),
+                            UsedByThisInstall)) {
+    if (!stopping) ShowError(kMsgRecordNotWritten);
+    return false;
+  }
   installHost.reloadRecord();
+  return true;
 }
 
 // AutoStart 2, or 1 answered Yes: launches the installed target and ends the
@@ -129,9 +175,9 @@ bool LaunchAutoStart() {
   return true;
 }
 
-void ShowFinalScreen() {
+void ShowFinalScreen(bool recorded) {
   installHost.composeScreen();
-  installed = 1;  // before busy drops, so Install never reacts to a finished install
+  installed = recorded ? 1 : 0;  // before busy drops, so Install never reacts to a finished install
   busy = 0;
 }
 
@@ -143,10 +189,10 @@ DWORD WINAPI ProgressThread(LPVOID) {
   }
   installHost.drawBar(installHost.barWidth());
   if (filesNotCopied.load() > 0 && !stopping) ShowError(kMsgFilesNotCopied);
-  FinishInstall();
+  const bool recorded = FinishInstall();
 
   if (LaunchAutoStart()) return 0;  // the program ends; busy stays set until then
-  ShowFinalScreen();
+  ShowFinalScreen(recorded);
   return 0;
 }
 
@@ -165,7 +211,18 @@ void TakeSourceFolder() {
   if (!ResolveFullPath(L"data", sourceFolder)) sourceFolder.clear();
 }
 
-// installFolder := the folder the user chooses, a drive root in its short form.
+// The record's name is free, or holds a record: anything else standing
+// there is never overwritten, so the install does not begin.
+bool RecordNameIsFree() {
+  std::wstring record;
+  if (!BuildRecordPath(Text("UninstallIni"), record) || InspectRecordFile(record) != RecordFile::kForeign) {
+    return true;
+  }
+  ShowError(kMsgRecordNameTaken);
+  return false;
+}
+
+// installFolder := the folder the user chooses, as a full path.
 bool TakeChosenFolder() {
   const FolderChoice choice = installHost.shell->ChooseFolder(installFolder);
   if (installHost.shutdownHasRun()) return false;  // the window was closed while the chooser was up
@@ -173,18 +230,27 @@ bool TakeChosenFolder() {
     ShowMessage(installHost.window, kMsgInstallCancelled, kCaptionInformation, MB_OK);
     return false;
   }
-  return true;
+  // Everything the install does below the chosen folder goes through it held:
+  // one that cannot be held (a link the system refuses to follow for this
+  // program, a folder gone meanwhile) gets nothing.
+  FolderChain chosen;
+  if (chosen.Hold(installFolder, installFolder) == FolderCheck::kRealFolder) return true;
+  ShowMessage(installHost.window,
+              WideFromShiftJis(kMsgChosenFolderPrefix) + installFolder + WideFromShiftJis(kMsgChosenFolderUnusableSuffix),
+              WideFromShiftJis(kCaptionError), MB_OK);
+  return false;
 }
 
 // Whether the destination installFolder + InstallDest may receive the payload.
 bool IsDestinationAllowed(const std::wstring& installDest) {
-  // InstallDest names a folder inside the chosen one (or, empty, the chosen
-  // folder itself): one such as "..\..\Other" installs nothing.
+  // InstallDest names a folder inside the chosen one, or (empty, or ".")
+  // the chosen folder itself: one such as "..\..\Other" installs nothing.
   const std::wstring plannedDest = JoinPath(installFolder, installDest);
-  if (!installDest.empty() && !IsStrictlyInside(plannedDest, installFolder)) {
+  if (!IsSameOrInside(plannedDest, installFolder)) {
     ShowError(kMsgDestinationMissing);
     return false;
   }
+  const bool intoChosenFolder = IsSameOrInside(installFolder, plannedDest);
   if (sourceFolder.empty()) return true;
   // A destination inside the payload would make the copy walk into its own
   // output; a payload inside the destination would be emptied with it by the
@@ -194,7 +260,7 @@ bool IsDestinationAllowed(const std::wstring& installDest) {
     ShowError(kMsgDestinationInsidePayload);
     return false;
   }
-  if (!installDest.empty() && WouldLieInside(sourceFolder, plannedDest)) {
+  if (!intoChosenFolder && WouldLieInside(sourceFolder, plannedDest)) {
     ShowError(kMsgPayloadInsideDestination);
     return false;
   }
@@ -211,6 +277,7 @@ bool HasRoomForPayload() {
 
 // CreateDirectory0 to 4, then destFolder, which must exist by now.
 bool MakeConfiguredFolders(const std::wstring& installDest) {
+  madeEntries.clear();
   for (int i = 0; i < kNumberedKeys; ++i) {
     CreateConfiguredFolder(installFolder, NumberedKey("CreateDirectory", i));
   }
@@ -259,21 +326,48 @@ void StartWorkers() {
 }  // namespace
 
 
-void CreateConfiguredFolder(const std::wstring& base, const char* key) {
+bool CreateConfiguredFolder(const std::wstring& base, const char* key) {
   const std::wstring value = Text(key);
-  if (value.empty()) return;
-  std::wstring path;
+  if (value.empty()) return false;
   // A value such as "..\Other" would reach out of the folder it belongs to,
   // and a link on the way would lead the new folder elsewhere.
   FolderChain folders;
-  if (ResolveFullPath(JoinPath(base, value), path) &&
-      folders.HoldParentsOf(base, path) == FolderCheck::kRealFolder) {
-    CreateDirectoryW(ExtendedLengthPath(path).c_str(), nullptr);
+  const std::wstring path = folders.HoldPlaceOf(base, JoinPath(base, value));
+  if (path.empty() || !CreateDirectoryW(ExtendedLengthPath(path).c_str(), nullptr)) return false;
+  madeEntries.insert(key);
+  return true;
+}
+
+void CopyPayload() {
+  // Every folder from the chosen one down to the destination, and the
+  // payload folder itself, stay the folders they are while the copy works;
+  // it goes by their held paths, so a link above them pointed elsewhere
+  // meanwhile changes nothing. A destination or a payload that cannot be held
+  // gets or gives nothing.
+  FolderChain folders;
+  FileHandle payload;
+  if (folders.Hold(installFolder, destFolder) != FolderCheck::kRealFolder) {
+    filesNotCopied++;
+    return;
   }
+  const FolderCheck source = HoldRealFolder(sourceFolder, payload);
+  if (source == FolderCheck::kMissing) return;  // no payload: nothing to copy
+  if (source != FolderCheck::kRealFolder) {
+    filesNotCopied++;
+    return;
+  }
+  if (copyStartHook) copyStartHook();
+  const std::wstring destination = folders.FinalPath();
+  const std::wstring payloadFolder = FinalPathOf(payload.get());
+  if (destination.empty() || payloadFolder.empty()) {
+    filesNotCopied++;
+    return;
+  }
+  installHost.shell->CopyTree(payloadFolder, destination, copiedBytes, filesNotCopied);
 }
 
 void InstallCommand() {
-  if (!HasUsableProgressBar()) return;
+  if (!HasUsableProgressBar() || !RecordNameIsFree()) return;
   TakeSourceFolder();
   if (!TakeChosenFolder()) return;
   const std::wstring installDest = Text("InstallDest");

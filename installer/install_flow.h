@@ -28,5 +28,13 @@ void RequestInstallStop();
 void CloseWorkerHandles();
 
 // If the value of key is not empty, creates base + "\" + value, unless that
-// leads out of base or through a link below it.
-void CreateConfiguredFolder(const std::wstring& base, const char* key);
+// leads out of base or through a link below it. True when this made it (the
+// record then names it); false for a folder that was there already.
+bool CreateConfiguredFolder(const std::wstring& base, const char* key);
+
+// CopyThread's work: holds the folders from installFolder down to destFolder
+// and the payload folder, then copies the payload by their held paths,
+// counting into copiedBytes. copyStartHook, when set (tests), runs once all
+// is held and before the first file.
+void CopyPayload();
+extern void (*copyStartHook)();

@@ -109,10 +109,30 @@ bool IdentityOf(const std::wstring& path, FileIdentity& identity) {
   FileHandle handle(CreateFileW(ExtendedLengthPath(full).c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return handle && IdentityOf(handle.get(), identity);
+}
+
+bool IdentityOf(HANDLE handle, FileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return false;
+  if (!GetFileInformationByHandle(handle, &info)) return false;
   identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
   return true;
+}
+
+std::wstring FinalPathOf(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return std::wstring();
+    if (length < path.size()) {
+      path.resize(length);
+      std::wstring full;
+      return ResolveFullPath(path, full) ? full : std::wstring();
+    }
+    path.resize(length);
+  }
+  return std::wstring();
 }
 
 bool WouldLieInside(const std::wstring& path, const std::wstring& folder) {
@@ -177,7 +197,18 @@ FolderCheck FolderChain::Hold(const std::wstring& top, const std::wstring& tree)
     if (endsFolder) check = holdOne(treeFull.substr(0, i), false);
   }
   if (check != FolderCheck::kRealFolder) held_.clear();
+  heldPath_ = check == FolderCheck::kRealFolder ? treeFull : L"";
   return check;
+}
+
+std::wstring FolderChain::FinalPath() const {
+  if (held_.empty()) return L"";
+  const std::wstring final = FinalPathOf(held_.back().get());
+  if (!final.empty()) return final;
+  FileIdentity held, reached;
+  const bool stillThere = IdentityOf(held_.back().get(), held) && IdentityOf(heldPath_, reached) &&
+                          held == reached;
+  return stillThere ? heldPath_ : L"";
 }
 
 FolderCheck FolderChain::HoldParentsOf(const std::wstring& top, const std::wstring& entry) {
@@ -187,4 +218,16 @@ FolderCheck FolderChain::HoldParentsOf(const std::wstring& top, const std::wstri
     return FolderCheck::kRefused;
   }
   return Hold(top, parent);
+}
+
+std::wstring FolderChain::HoldPlaceOf(const std::wstring& top, const std::wstring& entry) {
+  std::wstring full;
+  if (!ResolveFullPath(entry, full) || HoldParentsOf(top, full) != FolderCheck::kRealFolder) return L"";
+  const std::wstring folder = FinalPath();
+  std::wstring parent = full;
+  if (folder.empty() || !CutToParent(parent)) {
+    held_.clear();
+    return L"";
+  }
+  return JoinPath(folder, PartBelow(full, parent));
 }

@@ -47,6 +47,11 @@ struct FileIdentity {
   }
 };
 bool IdentityOf(const std::wstring& path, FileIdentity& identity);
+bool IdentityOf(HANDLE handle, FileIdentity& identity);
+
+// The full path of an open file or folder as the system names it, without
+// links and without the "\\?\" prefix; empty when it cannot be had.
+std::wstring FinalPathOf(HANDLE handle);
 
 // Whether `path` (which need not exist yet) would lie in `folder`: by their
 // text, or because some existing folder on path's way up is `folder` itself.
@@ -83,8 +88,24 @@ class FolderChain {
   // must lie strictly inside top: where a file or folder is about to be
   // made or removed.
   FolderCheck HoldParentsOf(const std::wstring& top, const std::wstring& entry);
-  void Release() { held_.clear(); }
+  // HoldParentsOf, then where the entry is by the held folder's final path
+  // (see FinalPath): the path by which to make or remove it. Empty when its
+  // folders could not be held.
+  std::wstring HoldPlaceOf(const std::wstring& top, const std::wstring& entry);
+  void Release() {
+    held_.clear();
+    heldPath_.clear();
+  }
+
+  // The full path of the innermost folder held, as the system names the held
+  // folder itself (GetFinalPathNameByHandleW): no link is left in it, so work
+  // that goes by it reaches the held folder even after a link above it has
+  // been pointed elsewhere. A folder the system cannot name by a drive letter
+  // (a volume mounted without one) is named by the path it was held by, as
+  // long as that path still reaches it. Empty when nothing is held.
+  std::wstring FinalPath() const;
 
  private:
   std::vector<FileHandle> held_;
+  std::wstring heldPath_;  // the innermost folder's full path as held
 };

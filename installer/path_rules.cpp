@@ -46,10 +46,25 @@ size_t RootLength(const std::wstring& path) {
 wchar_t UpperForComparison(wchar_t c) { return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c))); }
 #endif
 
+// Whether name is a device's (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with any
+// type after it): the file functions reach the device, never a file.
+bool IsDeviceName(const std::wstring& name) {
+  std::wstring stem = name.substr(0, name.find(L'.'));
+  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
+    if (SameNameIgnoringCase(stem, device)) return true;
+  }
+  if (stem.size() == 4 && stem[3] >= L'1' && stem[3] <= L'9') {
+    const std::wstring kind = stem.substr(0, 3);
+    return SameNameIgnoringCase(kind, L"COM") || SameNameIgnoringCase(kind, L"LPT");
+  }
+  return false;
+}
+
 }  // namespace
 
 bool IsPlainEntryName(const std::wstring& name) {
-  if (name.empty()) return false;
+  if (name.empty() || IsDeviceName(name)) return false;
   for (wchar_t c : name) {
     if (c == L'\\' || c == L'/' || c == L':' || c == L'?' || c == L'*' || c == L'\0') return false;
   }

@@ -7,7 +7,9 @@
 #include <string>
 
 // Whether an entry's name may be joined to its folder as one part: not empty,
-// and none of its characters is "\", "/", ":", "?" or "*".
+// none of its characters is "\", "/", ":", "?" or "*", and it names no
+// device (NUL, CON, COM1, ... with or without a type: the file functions
+// would reach the device).
 bool IsPlainEntryName(const std::wstring& name);
 
 // "D:", "D:\..." or "\\server\share...": never relative to the current folder or drive.

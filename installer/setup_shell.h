@@ -27,7 +27,8 @@ class SetupShell {
   uint32_t ScanTreeSize(const std::wstring& folder);
   // Copies everything below source into destination (which must exist),
   // adding each byte written to counter and each file skipped or not written
-  // in full to notCopied.
+  // in full to notCopied. Links in source (and files of more than one name)
+  // are skipped, never followed.
   void CopyTree(const std::wstring& source, const std::wstring& destination, std::atomic<uint32_t>& counter,
                 std::atomic<uint32_t>& notCopied);
   // Copies one file in 1024-byte blocks and a byte-by-byte tail into a new
@@ -37,8 +38,10 @@ class SetupShell {
   uint32_t CopyFileCounted(const std::wstring& source, const std::wstring& destination,
                            std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied);
   // Deletes everything below folder; the folder itself stays. Links inside
-  // it are removed as links: what they point to is never entered.
-  void DeleteTreeContents(const std::wstring& folder);
+  // it are removed as links: what they point to is never entered. True when
+  // nothing is left below it (or it is gone); false when something stays or
+  // the folder is not one to enter (a link).
+  bool DeleteTreeContents(const std::wstring& folder);
 
   // Asks for the install folder; path is set only for kChosen.
   FolderChoice ChooseFolder(std::wstring& path);

@@ -68,10 +68,34 @@ std::string RecordText(const std::wstring& installFolder, TextEncoding encoding,
   return text;
 }
 
+bool ReadsAsRecord(const std::string& start, uint64_t size) {
+  const std::string firstKey = std::string(kRecordFolderKey) + "=";
+  return size <= kMaxRecordBytes && start.compare(0, firstKey.size(), firstKey) == 0;
+}
+
+RecordFile InspectRecordFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? RecordFile::kAbsent
+                                                                          : RecordFile::kForeign;
+  }
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return RecordFile::kForeign;
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  LARGE_INTEGER size;
+  if (!file || !GetFileSizeEx(file.get(), &size)) return RecordFile::kForeign;
+  char start[sizeof kRecordFolderKey] = {};
+  DWORD read = 0;
+  if (!ReadFile(file.get(), start, sizeof start, &read, nullptr)) return RecordFile::kForeign;
+  return ReadsAsRecord(std::string(start, read), static_cast<uint64_t>(size.QuadPart)) ? RecordFile::kRecord
+                                                                                       : RecordFile::kForeign;
+}
+
 bool WriteUninstallRecord(const std::wstring& recordName, const std::wstring& installFolder,
                           TextEncoding encoding, const char* (*used)(const char* key)) {
   std::wstring path;
-  if (!BuildRecordPath(recordName, path)) return false;
+  if (!BuildRecordPath(recordName, path) || InspectRecordFile(path) == RecordFile::kForeign) return false;
   FileHandle record(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!record) return false;

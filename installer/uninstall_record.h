@@ -13,6 +13,7 @@
 // is plain ASCII in any reading and the folder comes back exactly.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "common/text_encoding.h"
@@ -43,7 +44,21 @@ std::string RecordText(const std::wstring& installFolder, TextEncoding encoding,
 std::string EscapedFolder(const std::wstring& folder);
 bool UnescapeFolder(const std::string& escaped, std::wstring& folder);
 
-// Writes the record named by UninstallIni (see record_path.h). False when it
-// could not be written in full.
+// ----- Recognising a record ------------------------------------------------------
+
+// A file is taken for a record only when it reads as one: its first line
+// starts "InstallDirectory=", and it is no larger than a record can be.
+constexpr uint64_t kMaxRecordBytes = 1 << 20;
+bool ReadsAsRecord(const std::string& start, uint64_t size);
+
+// What stands at the record's path: nothing, a record, or something else (a
+// file that does not read as a record, a folder, a link, or a file that
+// cannot be read), which the program never writes, reads or deletes.
+enum class RecordFile { kAbsent, kRecord, kForeign };
+RecordFile InspectRecordFile(const std::wstring& path);
+
+// Writes the record named by UninstallIni (see record_path.h), unless
+// something that is no record stands at its name. False when it could not
+// be written in full.
 bool WriteUninstallRecord(const std::wstring& recordName, const std::wstring& installFolder,
                           TextEncoding encoding, const char* (*used)(const char* key));

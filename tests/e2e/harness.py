@@ -21,6 +21,7 @@ import signal
 import subprocess
 import sys
 import time
+import unittest
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Callable, List, Optional, Union
@@ -31,6 +32,7 @@ BUILD = REPO / "build"
 SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
 BACKDROP_COLOR = (0x12, 0xAB, 0x34)
 DEFAULT_TIMEOUT = 30.0
+SHELL_FOLDERS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
 # The locales Wine runs in: its ANSI code page comes from LANG at every start
 # (932 under Japanese; 1252 under English, where only the manifest gives 932).
 JAPANESE, ENGLISH = "ja_JP.UTF-8", "en_US.UTF-8"
@@ -133,10 +135,13 @@ atexit.register(_reap_retired, True)
 
 
 def _mount_points_under(folder: Path) -> List[str]:
-    inside = str(folder) + "/"
+    """The mount points inside folder, deepest first (mountinfo gives them with
+    links resolved, and a space or tab as an octal escape)."""
+    inside = os.path.realpath(folder) + "/"
     with open("/proc/self/mountinfo") as mounts:
-        points = [line.split()[4] for line in mounts]
-    return [p for p in points if p.startswith(inside)]
+        points = [re.sub(r"\\([0-7]{3})", lambda m: chr(int(m.group(1), 8)), line.split()[4])
+                  for line in mounts]
+    return sorted({p for p in points if p.startswith(inside)}, reverse=True)
 
 
 @dataclass
@@ -351,6 +356,7 @@ class SetupRun:
                 raise FileNotFoundError(f"{what}: {path} is missing")
         if self.scratch.exists():
             self._stop_wineserver()
+            self._unmount_all(raise_if_left=True)  # left by a run that did not end
             shutil.rmtree(self.scratch)
         self.scratch.mkdir(parents=True)
         self.home.mkdir()
@@ -379,6 +385,53 @@ class SetupRun:
             shutil.copy2(content, target)
         else:
             target.write_bytes(content.encode("cp932") if isinstance(content, str) else content)
+
+    def mount_tmpfs(self, folder: Path, size: str):
+        """Mounts a tmpfs of that size (mount's size=, such as "1m") on folder, made if
+        missing, which must lie in the scratch folder; cleanup unmounts it, once no Wine
+        process of the run is left, before it removes anything. The mount is visible
+        machine-wide while it lasts. Where mounting is not allowed (not root, or no
+        CAP_SYS_ADMIN, as in an unprivileged container) the test is skipped with the reason."""
+        folder = Path(folder)
+        if not os.path.realpath(folder).startswith(os.path.realpath(self.scratch) + "/"):
+            raise ValueError(f"{folder} is not in the run's scratch folder {self.scratch}")
+        if os.geteuid() != 0:
+            raise unittest.SkipTest("mounting a size-limited tmpfs needs root")
+        if not shutil.which("mount") or not shutil.which("umount"):
+            raise unittest.SkipTest("mount/umount are not installed")
+        folder.mkdir(parents=True, exist_ok=True)
+        result = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size},mode=0755", "tmpfs",
+                                 str(folder)], capture_output=True, text=True)
+        if result.returncode != 0:
+            raise unittest.SkipTest(f"mount -t tmpfs is not allowed here: {result.stderr.strip()}")
+
+    def _unmount_all(self, raise_if_left: bool = False) -> List[str]:
+        """Unmounts every mount in the scratch folder, deepest first; one still busy is
+        detached (umount -l: gone from the tree at once, freed when its last user ends).
+        Returns those still mounted after that, or raises with them."""
+        for point in _mount_points_under(self.scratch):
+            for options in ([], ["-l"]):
+                result = subprocess.run(["umount", *options, point], capture_output=True, text=True)
+                if result.returncode == 0:
+                    if options:
+                        print(f"harness: {self.name}: {point} was busy and is only detached",
+                              file=sys.stderr)
+                    break
+        left = _mount_points_under(self.scratch)
+        if left and raise_if_left:
+            raise RuntimeError(f"still mounted in {self.scratch}, which is left as it is: {left}")
+        return left
+
+    def set_shell_folder(self, name: str, windows_path: str):
+        """Points the user's shell folder name (Desktop, Programs ...) at windows_path in
+        both keys Wine's shell reads; before the program starts."""
+        out = self.scratch / "reg.out"
+        for key, kind in (("User Shell Folders", "REG_EXPAND_SZ"), ("Shell Folders", "REG_SZ")):
+            code = self.run_wine("reg", "add", SHELL_FOLDERS + key, "/v", name, "/t", kind,
+                                 "/d", windows_path, "/f", output=out)
+            if code != 0:
+                raise RuntimeError(f"reg add {key}\\{name} ended with {code}: "
+                                   f"{out.read_text(errors='replace')}")
 
     def start(self):
         """Starts Xvfb (and the backdrop) if wanted, then `wine setup.exe` in the skin folder."""
@@ -456,14 +509,18 @@ class SetupRun:
         for log in self._logs:
             log.close()
         self._logs.clear()
+        # Every Wine process of the run has ended by now, so nothing holds a mount.
+        left = [] if retire or not self.scratch.exists() else self._unmount_all()
         if retire:
             retired = self.scratch.with_name(
                 f".retired-{os.getpid()}-{next(_retired_names)}-{self.scratch.name}")
             self.scratch.rename(retired)
             _retired.append((server, retired))
-        elif not keep and self.scratch.exists():
+        elif not keep and self.scratch.exists() and not left:
             shutil.rmtree(self.scratch, ignore_errors=True)
         _reap_retired()
+        if left:
+            raise RuntimeError(f"still mounted in {self.scratch}, which is left as it is: {left}")
 
     def env(self) -> dict:
         """The environment Wine runs in: this run's prefix, HOME, display and locale."""
@@ -746,9 +803,6 @@ class SetupRun:
 
     def send_close(self, window: Union[Window, int]):
         self._probe("close", _hwnd(window))
-
-    def send_destroy(self, window: Union[Window, int]):
-        self._probe("destroy", _hwnd(window))
 
     def probe_press(self, window: Union[Window, int], button_id: int):
         self._probe("press", _hwnd(window), button_id)

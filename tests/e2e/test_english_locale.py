@@ -27,7 +27,6 @@ KEYS = dict(
     CreateShortcutDescription0=NOTE,
 )
 PAYLOAD = {"data/表示/ソース.txt": "中身".encode("cp932"), "data/ソース.txt": b"top"}
-SHELL_FOLDERS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
 
 
 def without_manifest_code_page(run: SetupRun):
@@ -47,10 +46,7 @@ def move_shell_folders_to(run: SetupRun, user: str) -> Machine:
                "Programs": (machine.programs, machine.programs_windows_path)}
     for value, (folder, path) in folders.items():
         folder.mkdir(parents=True)
-        for key, kind in (("User Shell Folders", "REG_EXPAND_SZ"), ("Shell Folders", "REG_SZ")):
-            code = run.run_wine("reg", "add", SHELL_FOLDERS + key, "/v", value, "/t", kind,
-                                "/d", path, "/f", output=run.scratch / "reg.out")
-            assert code == 0, (run.scratch / "reg.out").read_text(errors="replace")
+        run.set_shell_folder(value, path)
     return machine
 
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Faults from outside during an install or uninstall: a destination that fills
-up, read-only files already in the destination, a payload file another process
-holds open, Setup.ini edited between install and uninstall, and the window
-closed at many moments of an install.
+up, a drive too small for the payload, read-only files already in the
+destination, a payload file another process holds open, Setup.ini edited
+between install and uninstall, and the window closed at many moments of an
+install.
 
 Every test proves three things besides its own checks: nothing hangs (every
 wait has a deadline), nothing crashes (the program ends with code 0 where it
@@ -17,10 +18,15 @@ The full destination: as root, a 1 MiB tmpfs is mounted on the prefix's
 Desktop (the folder the chooser confirms), and the payload is small enough for
 the program's free-space check but takes more room than that on tmpfs (every
 small file takes a whole 4 KiB page), so the disk fills up part-way through
-the copy. Where mounting is not allowed (not root, or no CAP_SYS_ADMIN, as in
-an unprivileged container) that case is skipped with the reason. The mount is
-undone before the run's scratch folder is removed; it is visible machine-wide
-while the test runs, on a folder inside the run's scratch prefix only.
+the copy. The drive too small: the same tmpfs on a folder in the run's scratch
+folder, mapped as drive T:, with the Desktop shell folder pointed at T:\Desktop,
+and a payload of 2 MiB, which the free-space check refuses before anything is
+made. Where mounting is not allowed (not root, or no CAP_SYS_ADMIN, as in an
+unprivileged container) those cases are skipped with the reason. The harness
+undoes the mounts once the run's Wine has ended, before the run's scratch folder
+is removed, and leaves that folder alone, loudly, if one will not go; they are
+visible machine-wide while the test runs, on folders inside the run's scratch
+folder only.
 
 Read-only files: mode 0444, which Wine reports as FILE_ATTRIBUTE_READONLY. Root
 writes through mode bits on Linux, so Wine running as root would write over
@@ -55,6 +61,7 @@ from test_uninstall import DONE, canary, uninstall
 
 NOT_COPIED = ("一部のファイルをコピーできませんでした。\n"
               "コピーできなかったファイルはインストールされていません。")
+NOT_ENOUGH_SPACE = "空き領域が足りません。インストールを中止しました。"
 CANARY = b"must survive"
 
 
@@ -143,28 +150,6 @@ SMALL_FILES = 600            # 600 x 1023 bytes: 0.6 MB to copy, 2.4 MB on tmpfs
 TMPFS_SIZE = "1m"
 
 
-def mount_unavailable(folder: Path):
-    """None when a tmpfs can be mounted on folder (and is, by this call); else why not."""
-    if os.geteuid() != 0:
-        return "mounting a size-limited tmpfs needs root"
-    if not shutil.which("mount") or not shutil.which("umount"):
-        return "mount/umount are not installed"
-    result = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={TMPFS_SIZE},mode=0755",
-                             "tmpfs", str(folder)], capture_output=True, text=True)
-    if result.returncode != 0:
-        return f"mount -t tmpfs is not allowed here: {result.stderr.strip()}"
-    return None
-
-
-def unmount(run, folder: Path):
-    if run.process and run.process.poll() is None:
-        run.process.kill()
-    run._stop_wineserver()
-    for options in ([], ["-l"]):
-        if subprocess.run(["umount", *options, str(folder)], capture_output=True).returncode == 0:
-            return
-
-
 class FullDestination(FaultCase):
 
     def test_a_destination_that_fills_up_reports_the_files_and_finishes(self):
@@ -174,40 +159,67 @@ class FullDestination(FaultCase):
             skin.overrides[f"data/many/f{i:04d}.dat"] = block
         with skin_run(self._testMethodName, skin, start=False, **APP_KEYS) as run:
             machine = Machine(run)
-            reason = mount_unavailable(machine.desktop)
-            if reason:
-                self.skipTest(reason)
-            try:
-                canaries = plant_canaries(run, machine)
-                before = snapshot(run, owned_paths(machine))
-                run.start()
-                screen = self.start_install(run)
-                confirm_chooser(run)
-                box = answer_box(run, timeout=60)
-                self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
-                wait_for(machine.record.exists, 20, what="the uninstall record")
-                screen.wait_highlight(155, 255, UNINSTALL_H)
-                usage = shutil.disk_usage(machine.desktop)
-                print(f"\n  full destination: {usage.free} bytes left of {usage.total}")
-                dest = machine.desktop / "Games" / "MyApp"
-                copied = installed_files(dest)
-                complete = [n for n, c in copied.items() if c == skin.overrides["data/" + n]]
-                empty = [n for n, c in copied.items() if not c and skin.overrides["data/" + n]]
-                print(f"  {len(complete)} of {len(PAYLOAD) - 1 + SMALL_FILES} files complete; "
-                      f"left in the destination: {len(empty)} empty, "
-                      f"{len(copied) - len(complete) - len(empty)} cut short")
-                self.assertLess(len(complete), SMALL_FILES, "the disk filled up part-way")
-                # A file that could not be written whole leaves nothing behind.
-                self.assertEqual(sorted(copied), sorted(complete), "no empty or cut-off copies")
-                self.assertTrue((machine.programs / "TestApp" / "Read me.lnk").is_file())
-                # The uninstall still clears everything on the full disk.
-                self.assertEqual(uninstall(run, screen), [DONE])
-                self.assertFalse((machine.desktop / "Games").exists())
-                self.assertFalse(machine.record.exists())
-                self.close_and_check(run, screen)
-                self.assert_untouched(before, snapshot(run, owned_paths(machine)), canaries)
-            finally:
-                unmount(run, machine.desktop)
+            run.mount_tmpfs(machine.desktop, TMPFS_SIZE)
+            canaries = plant_canaries(run, machine)
+            before = snapshot(run, owned_paths(machine))
+            run.start()
+            screen = self.start_install(run)
+            confirm_chooser(run)
+            box = answer_box(run, timeout=60)
+            self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
+            wait_for(machine.record.exists, 20, what="the uninstall record")
+            screen.wait_highlight(155, 255, UNINSTALL_H)
+            usage = shutil.disk_usage(machine.desktop)
+            print(f"\n  full destination: {usage.free} bytes left of {usage.total}")
+            dest = machine.desktop / "Games" / "MyApp"
+            copied = installed_files(dest)
+            complete = [n for n, c in copied.items() if c == skin.overrides["data/" + n]]
+            empty = [n for n, c in copied.items() if not c and skin.overrides["data/" + n]]
+            print(f"  {len(complete)} of {len(PAYLOAD) - 1 + SMALL_FILES} files complete; "
+                  f"left in the destination: {len(empty)} empty, "
+                  f"{len(copied) - len(complete) - len(empty)} cut short")
+            self.assertLess(len(complete), SMALL_FILES, "the disk filled up part-way")
+            # A file that could not be written whole leaves nothing behind.
+            self.assertEqual(sorted(copied), sorted(complete), "no empty or cut-off copies")
+            self.assertTrue((machine.programs / "TestApp" / "Read me.lnk").is_file())
+            # The uninstall still clears everything on the full disk.
+            self.assertEqual(uninstall(run, screen), [DONE])
+            self.assertFalse((machine.desktop / "Games").exists())
+            self.assertFalse(machine.record.exists())
+            self.close_and_check(run, screen)
+            self.assert_untouched(before, snapshot(run, owned_paths(machine)), canaries)
+
+    def test_a_drive_too_small_for_the_payload_refuses_the_install_and_makes_nothing(self):
+        skin = app_skin()
+        skin.overrides["data/big.bin"] = bytes(2 * 1024 * 1024)
+        with skin_run(self._testMethodName, skin, start=False, **APP_KEYS) as run:
+            machine = Machine(run)
+            drive = run.scratch / "small-drive"
+            run.mount_tmpfs(drive, TMPFS_SIZE)
+            (run.prefix / "dosdevices" / "t:").symlink_to(drive)
+            desktop = drive / "Desktop"
+            desktop.mkdir()
+            run.set_shell_folder("Desktop", "T:\\Desktop")
+            canaries = plant_canaries(run, machine)
+            before = snapshot(run)
+            run.start()
+            screen = self.start_install(run)
+            confirm_chooser(run)
+            box = answer_box(run)
+            self.assertEqual((box.caption, box.text), ("Error", NOT_ENOUGH_SPACE))
+            screen.wait_highlight(25, 255, INSTALL_H)  # Install can be pressed again
+            self.assertEqual(list(desktop.iterdir()), [], "no folder or file on the small drive")
+            self.assertFalse((machine.programs / "TestApp").exists())
+            self.assertFalse(machine.record.exists())
+            self.assert_untouched(before, snapshot(run), canaries)
+            # The drive itself was asked: without the big file the same install fits there.
+            (run.skin / "data" / "big.bin").unlink()
+            screen.click(30, 260)
+            confirm_chooser(run)
+            wait_for(machine.record.exists, 20, what="the uninstall record")
+            self.assertEqual((desktop / "Games" / "MyApp" / "readme.txt").read_bytes(),
+                             PAYLOAD["data/readme.txt"])
+            self.close_and_check(run, screen)
 
 
 # ----- read-only files in the destination ---------------------------------

@@ -13,15 +13,19 @@ import os
 from harness import wait_for
 from skin_run import (CAPTION, Machine, Screen, answer_box, move_skin_to_desktop,
                       press_install_and_confirm, skin_run)
-from skins import INSTALL, ini_bytes
+from skins import INSTALL, INSTALL_H, ini_bytes
 from test_install import APP_KEYS, PAYLOAD, app_skin, files_below
-from test_uninstall import DONE, UNSAFE, canary, earlier_install, install, uninstall
+from test_uninstall import DONE, INCOMPLETE, UNSAFE, canary, earlier_install, install, uninstall
 
 NOT_COPIED = ("一部のファイルをコピーできませんでした。\n"
               "コピーできなかったファイルはインストールされていません。")
 DEST_MISSING = "Setup.ini ファイルが異常です。インストール先フォルダが作られていません。"
 PAYLOAD_INSIDE = ("インストールするデータがインストール先フォルダの中にあります。"
                   "インストールを中止しました。")
+RECORD_TAKEN = ("Setup.ini の UninstallIni に指定されたファイルは、アンインストール情報ではない"
+                "別のファイルです。インストールを中止しました。")
+RECORD_NOT_WRITTEN = ("アンインストール情報を書き込めませんでした。インストールしたファイルはそのまま"
+                      "残りますが、このインストーラではアンインストールできません。")
 KEPT = b"must survive"
 
 
@@ -85,7 +89,13 @@ class LinksAtOrAboveTheTree(unittest.TestCase):
             planted = [canary(p) for p in elsewhere.rglob("*") if p.is_file()]
             planted.append(canary(elsewhere / "keep.txt"))
             folder.symlink_to(elsewhere)
-            self.assertEqual(uninstall(run, screen), [UNSAFE, DONE])
+            # The link's target stays whole, and the record with it: the
+            # uninstall can be tried again.
+            self.assertEqual(uninstall(run, screen), [UNSAFE, INCOMPLETE])
+            assert_survived(self, planted)
+            self.assertTrue(machine.record.exists())
+            folder.unlink()
+            self.assertEqual(uninstall(run, screen), [DONE])
             assert_survived(self, planted)
             assert_uninstalled_the_rest(self, machine)
 
@@ -115,9 +125,10 @@ class LinksAtOrAboveTheTree(unittest.TestCase):
 
 class NamesWithoutAnExactCodePageForm(unittest.TestCase):
     """In code page 932 "¥" (U+00A5) has the best-fit form 5C: "..¥..¥Victim"
-    read by the ANSI functions is "..\\..\\Victim"."""
+    read by the ANSI functions would be "..\\..\\Victim". In UTF-16 it is a
+    name like any other, installed and removed as itself."""
 
-    def test_the_uninstall_leaves_a_yen_named_folder_and_reaches_nothing_outside(self):
+    def test_the_uninstall_removes_a_yen_named_folder_as_itself_and_reaches_nothing_outside(self):
         with skin_run(self._testMethodName, app_skin(), **APP_KEYS) as run:
             machine, screen = Machine(run), Screen(run)
             install(run, screen, machine)
@@ -125,27 +136,24 @@ class NamesWithoutAnExactCodePageForm(unittest.TestCase):
             # From the tree, ..\..\Victim is Desktop\Victim.
             victims = [canary(machine.desktop / "Victim" / "keep.txt"),
                        canary(machine.desktop / "Victim" / "inner.txt")]
-            yen = canary(tree / "..¥..¥Victim" / "inner.txt")
+            canary(tree / "..¥..¥Victim" / "inner.txt")
             self.assertEqual(uninstall(run, screen), [DONE])
-            assert_survived(self, victims + [yen])
-            self.assertEqual(files_below(tree), ["..¥..¥Victim", "..¥..¥Victim/inner.txt"],
-                             "the rest of the tree is gone; the folder holding the name stays")
+            assert_survived(self, victims)
+            self.assertFalse(tree.exists(), "the tree is gone, the yen-named folder with it")
             assert_uninstalled_the_rest(self, machine)
 
-    def test_the_install_copies_no_yen_named_entry_and_writes_nothing_outside(self):
+    def test_the_install_copies_yen_named_entries_as_themselves_and_writes_nothing_outside(self):
         skin = app_skin()
         skin.overrides["data/..¥..¥Victim/inner.txt"] = b"payload"
         skin.overrides["data/a¥b.txt"] = b"payload"
         with skin_run(self._testMethodName, skin, **APP_KEYS) as run:
-            machine = Machine(run)
-            press_install_and_confirm(run)
-            box = answer_box(run)
-            self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            machine, screen = Machine(run), Screen(run)
+            install(run, screen, machine)
             self.assertFalse((machine.desktop / "Victim").exists(), "nothing outside the tree")
             tree = machine.desktop / "Games" / "MyApp"
-            self.assertEqual((tree / "readme.txt").read_bytes(), PAYLOAD["data/readme.txt"])
-            self.assertFalse([p for p in tree.rglob("*") if "¥" in p.name or "\\" in p.name])
+            self.assertEqual((tree / "..¥..¥Victim" / "inner.txt").read_bytes(), b"payload")
+            self.assertEqual((tree / "a¥b.txt").read_bytes(), b"payload")
+            self.assertFalse([p for p in tree.rglob("*") if "\\" in p.name])
 
 
 class TheRecordIsWhatTheUninstallTrusts(unittest.TestCase):
@@ -186,6 +194,37 @@ class TheRecordIsWhatTheUninstallTrusts(unittest.TestCase):
             Screen(run).wait_pixel(25, 255, INSTALL)  # the final screen: the install has ended
             assert_survived(self, [planted])
 
+    def test_a_foreign_file_under_the_record_name_is_never_written_or_deleted(self):
+        with skin_run(self._testMethodName, app_skin(), start=False,
+                      **dict(APP_KEYS, UninstallIni="win.ini")) as run:
+            machine = Machine(run)
+            foreign = machine.windows / "win.ini"
+            before = foreign.read_bytes()
+            run.start()
+            screen = Screen(run)
+            screen.wait_highlight(25, 255, INSTALL_H)  # not installed
+            screen.click(160, 260)  # Uninstall does not react
+            screen.click(30, 260)
+            box = answer_box(run)
+            self.assertEqual((box.caption, box.text), ("Error", RECORD_TAKEN))
+            self.assertEqual(foreign.read_bytes(), before)
+            self.assertEqual(files_below(machine.desktop), [], "nothing was made")
+            self.assertFalse((machine.programs / "TestApp").exists())
+
+    def test_a_record_that_cannot_be_written_leaves_no_installed_state(self):
+        # A link at the record's name to a folder that does not exist: Wine
+        # shows no file there, and writing through it fails.
+        with skin_run(self._testMethodName, app_skin(), start=False, **APP_KEYS) as run:
+            machine = Machine(run)
+            machine.record.symlink_to(run.scratch / "no such folder" / "record.ini")
+            run.start()
+            screen = press_install_and_confirm(run)
+            box = answer_box(run, timeout=30)
+            self.assertEqual((box.caption, box.text), ("Error", RECORD_NOT_WRITTEN))
+            screen.wait_highlight(25, 255, INSTALL_H)  # Install again, no Uninstall
+            self.assertTrue((machine.desktop / "Games" / "MyApp" / "readme.txt").exists(),
+                            "the copied files stay")
+
 
 class LinksWaitingInTheDestination(unittest.TestCase):
 
@@ -209,6 +248,23 @@ class LinksWaitingInTheDestination(unittest.TestCase):
             tree = machine.desktop / "Games" / "MyApp"
             return {name: (tree / name).read_bytes() for name in ("exact.bin", "readme.txt")
                     if (tree / name).exists()}
+
+    def test_a_link_in_the_payload_is_not_followed(self):
+        # data\\linked leads to files the user may not be able to read.
+        with skin_run(self._testMethodName, app_skin(), start=False, **APP_KEYS) as run:
+            machine = Machine(run)
+            outside = run.scratch / "outside"
+            planted = canary(outside / "secret.txt")
+            (run.skin / "data" / "linked").symlink_to(outside)
+            run.start()
+            press_install_and_confirm(run)
+            box = answer_box(run)
+            self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
+            wait_for(machine.record.exists, 20, what="the uninstall record")
+            tree = machine.desktop / "Games" / "MyApp"
+            self.assertFalse((tree / "linked").exists())
+            self.assertEqual((tree / "readme.txt").read_bytes(), PAYLOAD["data/readme.txt"])
+            assert_survived(self, [planted])
 
     def test_a_destination_folder_that_is_a_link_gets_nothing(self):
         self.install_past_a_folder_link("Games/MyApp")
@@ -239,7 +295,8 @@ class LinksWaitingInTheDestination(unittest.TestCase):
             self.assertEqual(files_below(outside / "menu"), ["keep.lnk"], "no shortcut made there")
             self.assertEqual(uninstall(run, screen), [DONE])
             assert_survived(self, [shared, start_menu])
-            self.assertFalse(tree.exists())
+            # The folders were there before the install, so they stay, emptied.
+            self.assertEqual(files_below(machine.desktop / "Games"), ["MyApp"])
 
 
 class NamesReachingOutOfTheirFolders(unittest.TestCase):

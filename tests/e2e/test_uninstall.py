@@ -14,6 +14,8 @@ from test_install import APP_KEYS, app_skin
 CONFIRM = "アンインストールを開始します。よろしいですか？"
 DONE = "アンインストールが完了しました。"
 UNSAFE = "インストール先フォルダを安全に特定できないため、インストールされたファイルは削除しませんでした。"
+INCOMPLETE = ("アンインストールを完了できませんでした。削除できなかったものがあります。"
+              "確認してから、もう一度アンインストールしてください。")
 
 
 def install(run, screen, machine):
@@ -35,9 +37,9 @@ def uninstall(run, screen, answer="y"):
     texts = []
     while True:
         box = answer_box(run)
-        assert box.caption == "Information", box
+        assert box.caption == ("Error" if box.text == INCOMPLETE else "Information"), box
         texts.append(box.text)
-        if box.text == DONE:
+        if box.text in (DONE, INCOMPLETE):
             return texts
 
 
@@ -93,11 +95,17 @@ class Uninstall(unittest.TestCase):
             read_only = machine.desktop / "Games" / "MyApp" / "readme.txt"
             os.chmod(read_only, 0o444)
             (machine.programs / "TestApp" / "Read me.lnk").unlink()
-            self.assertEqual(uninstall(run, screen), [DONE], "no message for the missing shortcut")
+            # The read-only file is work left: the record stays, and so does Uninstall.
+            self.assertEqual(uninstall(run, screen), [INCOMPLETE], "no message for the missing shortcut")
             self.assertTrue(user_file.exists(), "the user's file and its folder remain")
             self.assertTrue(read_only.exists(), "a read-only file remains with its folder")
             self.assertFalse((machine.desktop / "Games" / "MyApp" / "bin").exists())
             self.assertFalse((machine.programs / "TestApp").exists())
+            self.assertTrue(machine.record.exists())
+            os.chmod(read_only, 0o644)
+            self.assertEqual(uninstall(run, screen), [DONE])
+            self.assertFalse((machine.desktop / "Games").exists())
+            self.assertTrue(user_file.exists())
             self.assertFalse(machine.record.exists())
 
     def test_a_record_deleted_after_start_up_is_still_used(self):
@@ -171,17 +179,19 @@ class UninstallSafety(unittest.TestCase):
             canary(outside / "deeper" / "keep.txt")
             link = machine.desktop / "Games" / "MyApp" / "link to outside"
             link.symlink_to(outside)
-            self.assertEqual(uninstall(run, screen), [DONE])
+            texts = uninstall(run, screen)
             self.assertEqual(planted.read_bytes(), b"must survive")
             self.assertTrue((outside / "deeper" / "keep.txt").exists())
             # Wine reports the link as a folder with the reparse-point bit; the
             # program removes it without entering it, but Wine 8 refuses to
-            # delete a Unix symbolic link to a folder (RemoveDirectoryA answers
-            # "not empty", DeleteFileA "access denied"), so under Wine the link,
-            # and the folders holding it, stay. Everything else is gone.
+            # delete a Unix symbolic link to a folder (RemoveDirectoryW answers
+            # "not empty", DeleteFileW "access denied"), so under Wine the link,
+            # and the folders holding it, stay: work left, and the record with
+            # it. Everything else is gone.
             dest = machine.desktop / "Games" / "MyApp"
             remaining = sorted(p.name for p in dest.iterdir()) if dest.exists() else []
-            self.assertIn(remaining, ([], ["link to outside"]))
+            self.assertIn((remaining, texts, machine.record.exists()),
+                          (([], [DONE], False), (["link to outside"], [INCOMPLETE], True)))
             self.assertFalse((machine.desktop / "Saves").exists())
 
 

@@ -3,7 +3,7 @@
 //   probe windows              one UTF-8 JSON line per visible top-level window
 //   probe processes            one JSON line per process: pid, parent pid, exe name
 //   probe ancestors            one JSON list: its own exe name, its parent's, and so on up
-//   probe close HWND           posts WM_CLOSE       probe destroy HWND   posts WM_DESTROY
+//   probe close HWND           posts WM_CLOSE
 //   probe press HWND BUTTON_ID clicks a dialog button (BM_CLICK, else WM_COMMAND)
 //   probe lock FILE SECONDS    holds FILE open without sharing, prints "locked", then waits
 //   probe close-on-input HWND  prints "ready", posts WM_CLOSE once a line arrives on stdin
@@ -237,7 +237,7 @@ int hold() {
 }
 
 int usage() {
-  fputs("usage: probe windows | processes | ancestors | close HWND | destroy HWND | press HWND BUTTON_ID"
+  fputs("usage: probe windows | processes | ancestors | close HWND | press HWND BUTTON_ID"
         " | lock FILE SECONDS | close-on-input HWND | link FILE | hold\n", stderr);
   return 2;
 }
@@ -263,10 +263,10 @@ int wmain(int argc, wchar_t** argv) {
     fflush(stdout);
     return 0;
   }
-  if ((command == L"close" || command == L"destroy") && argc == 3) {
+  if (command == L"close" && argc == 3) {
     HWND hwnd = parse_hwnd(argv[2]);
     if (!IsWindow(hwnd)) return 1;
-    return PostMessageW(hwnd, command == L"close" ? WM_CLOSE : WM_DESTROY, 0, 0) ? 0 : 1;
+    return PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
   }
   if (command == L"press" && argc == 4) {
     HWND dialog = parse_hwnd(argv[2]);

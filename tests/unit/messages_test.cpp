@@ -43,6 +43,11 @@ TEST(Messages, TextsAreTheJapaneseSentencesInShiftJis) {
       {kMsgCopyNotStarted, L"ファイルのコピーを開始できませんでした。インストールを中止しました。"},
       {kMsgConfirmUninstall, L"アンインストールを開始します。よろしいですか？"},
       {kMsgUninstallDone, L"アンインストールが完了しました。"},
+      {kMsgRecordNameTaken, L"Setup.ini の UninstallIni に指定されたファイルは、アンインストール情報ではない別のファイルです。インストールを中止しました。"},
+      {kMsgRecordNotWritten, L"アンインストール情報を書き込めませんでした。インストールしたファイルはそのまま残りますが、このインストーラではアンインストールできません。"},
+      {kMsgUninstallIncomplete, L"アンインストールを完了できませんでした。削除できなかったものがあります。確認してから、もう一度アンインストールしてください。"},
+      {kMsgChosenFolderPrefix, L"選択されたフォルダ "},
+      {kMsgChosenFolderUnusableSuffix, L" は安全に使用できないため、インストールを中止しました。別のフォルダを選択してください。"},
       {kMsgDllSearchUnsafe,
        L"このシステムではDLLの読み込み先を安全に制限できないため、インストーラを起動できません。"
        L"Windowsを更新してください。"},
