@@ -54,7 +54,9 @@ bool IsDeviceName(const std::wstring& name) {
   for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
     if (SameNameIgnoringCase(stem, device)) return true;
   }
-  if (stem.size() == 4 && stem[3] >= L'1' && stem[3] <= L'9') {
+  // COM1 to COM9, and COM with a superscript 1, 2 or 3 (the same to Windows).
+  const wchar_t digit = stem.size() == 4 ? stem[3] : L'\0';
+  if ((digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3') {
     const std::wstring kind = stem.substr(0, 3);
     return SameNameIgnoringCase(kind, L"COM") || SameNameIgnoringCase(kind, L"LPT");
   }
@@ -75,7 +77,7 @@ bool IsAbsoluteFolder(const std::wstring& path) {
   if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == L':') {
     return path.size() == 2 || IsSeparator(path[2]);
   }
-  return path.size() > 2 && path[0] == L'\\' && path[1] == L'\\';
+  return path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
 }
 
 bool IsRootPath(const std::wstring& full) {

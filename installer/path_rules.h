@@ -8,7 +8,7 @@
 
 // Whether an entry's name may be joined to its folder as one part: not empty,
 // none of its characters is "\", "/", ":", "?" or "*", and it names no
-// device (NUL, CON, COM1, ... with or without a type: the file functions
+// device (NUL, CON, COM1, LPT², ... with or without a type: the file functions
 // would reach the device).
 bool IsPlainEntryName(const std::wstring& name);
 

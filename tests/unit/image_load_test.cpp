@@ -1,35 +1,50 @@
 // Loading picture files into a Surface: which file a name finds, the messages
-// for missing and unsuitable files, and a sweep of damaged files.
+// for missing and unsuitable files, and a sweep of damaged files. Picture
+// names are Shift-JIS bytes, whatever the system's code page.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
 #include "common/messages.h"
+#include "common/text_encoding.h"
 #include "imaging/surface.h"
 #include "tests/unit/message_capture.h"
 #include "tests/unit/picture_files.h"
 
 namespace {
 
+std::string ShiftJis(const std::wstring& text) {
+  std::string bytes;
+  EXPECT_TRUE(EncodeText(text, TextEncoding::kShiftJis, bytes)) << text;
+  return bytes;
+}
+
+// What a picture message says: its Shift-JIS parts around the name given.
+std::wstring PictureMessage(const char* prefix, const std::wstring& name, const char* suffix) {
+  return WideFromShiftJis(prefix) + name + WideFromShiftJis(suffix);
+}
+
+const wchar_t kCaption[] = L"Graphics File Open Error";
+
 // Each test works in a fresh folder "pics" below the scratch directory.
 class ImageLoad : public testing::Test {
  protected:
   void SetUp() override {
     RemoveAll();
-    CreateDirectoryA("pics", nullptr);
+    CreateDirectoryW(L"pics", nullptr);
   }
   void TearDown() override { RemoveAll(); }
   static void RemoveAll() {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA("pics\\*", &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(L"pics\\*", &entry);
     if (find != INVALID_HANDLE_VALUE) {
       do {
-        if (entry.cFileName[0] != '.') DeleteFileA((std::string("pics\\") + entry.cFileName).c_str());
-      } while (FindNextFileA(find, &entry));
+        if (entry.cFileName[0] != L'.') DeleteFileW((std::wstring(L"pics\\") + entry.cFileName).c_str());
+      } while (FindNextFileW(find, &entry));
       FindClose(find);
     }
-    RemoveDirectoryA("pics");
+    RemoveDirectoryW(L"pics");
   }
   static void Touch(const char* name) { WriteFileBytes(std::string("pics\\") + name, {1}); }
   static std::string Resolve(const char* name) {
@@ -69,17 +84,18 @@ TEST_F(ImageLoad, ANameTooLongForAnExtensionIsNotFound) {
 
 TEST_F(ImageLoad, EachFormLoadsAndTakesThePictureSize) {
   TestPicture picture = Gradient(7, 5);
-  const std::pair<const char*, Bytes> files[] = {
-      {"a.bmp", MakeBmp(picture)},          {"b.ieg", ScrambleBmp(MakeBmp(picture))},
-      {"c.png", MakePng(picture)},          {"d.iep", ScrambleAll(MakePng(picture))},
-      {"e.jpg", MakeJpeg(picture)},         {"f.iej", ScrambleAll(MakeJpeg(picture))},
-      {"g", MakeBmp(picture)},              {"h.iej", MakeJpeg(picture)},
+  const std::pair<std::wstring, Bytes> files[] = {
+      {L"a.bmp", MakeBmp(picture)},    {L"b.ieg", ScrambleBmp(MakeBmp(picture))},
+      {L"c.png", MakePng(picture)},    {L"d.iep", ScrambleAll(MakePng(picture))},
+      {L"e.jpg", MakeJpeg(picture)},   {L"f.iej", ScrambleAll(MakeJpeg(picture))},
+      {L"g", MakeBmp(picture)},        {L"h.iej", MakeJpeg(picture)},
+      {L"ソ表.png", MakePng(picture)}, {L"表", MakeBmp(picture)},  // trail bytes of 5C
   };
   for (const auto& [file, bytes] : files) {
-    WriteFileBytes(std::string("pics\\") + file, bytes);
+    WriteFileBytes(L"pics\\" + file, bytes);
     Surface s(nullptr, 640, 480);
     char name[MAX_PATH] = {};
-    strcpy(name, (std::string("pics\\") + file).c_str());
+    strcpy(name, ShiftJis(L"pics\\" + file).c_str());
     s.Load(name);
     EXPECT_EQ(s.width, 7) << file;
     EXPECT_EQ(s.height, 5) << file;
@@ -88,16 +104,20 @@ TEST_F(ImageLoad, EachFormLoadsAndTakesThePictureSize) {
 }
 
 TEST_F(ImageLoad, AMissingPictureNamesTheGivenNameAndKeepsTheSurface) {
-  Surface s(nullptr, 640, 480);
-  char name[MAX_PATH] = "pics\\base";
-  s.Load(name);
-  ASSERT_EQ(capture.messages().size(), 1u);
-  EXPECT_EQ(capture.messages()[0].text,
-            std::string(kMsgPictureNotFoundPrefix) + "pics\\base" + kMsgPictureNotFoundSuffix);
-  EXPECT_EQ(capture.messages()[0].caption, "Graphics File Open Error");
-  EXPECT_EQ(capture.messages()[0].type, static_cast<UINT>(MB_OK));
-  EXPECT_EQ(s.width, 640);
-  EXPECT_EQ(s.height, 480);
+  for (const wchar_t* given : {L"pics\\base", L"pics\\ソ表"}) {
+    capture.clear();
+    Surface s(nullptr, 640, 480);
+    char name[MAX_PATH] = {};
+    strcpy(name, ShiftJis(given).c_str());
+    s.Load(name);
+    ASSERT_EQ(capture.messages().size(), 1u) << given;
+    EXPECT_EQ(capture.messages()[0].text,
+              PictureMessage(kMsgPictureNotFoundPrefix, given, kMsgPictureNotFoundSuffix));
+    EXPECT_EQ(capture.messages()[0].caption, kCaption);
+    EXPECT_EQ(capture.messages()[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(s.width, 640);
+    EXPECT_EQ(s.height, 480);
+  }
 }
 
 TEST_F(ImageLoad, UnsuitablePicturesGiveTheirMessages) {
@@ -127,8 +147,10 @@ TEST_F(ImageLoad, UnsuitablePicturesGiveTheirMessages) {
     strcpy(name, path.c_str());
     s.Load(name);
     ASSERT_EQ(capture.messages().size(), 1u) << c.file;
-    EXPECT_EQ(capture.messages()[0].text, kMsgPictureFilePrefix + path + c.suffix) << c.file;
-    EXPECT_EQ(capture.messages()[0].caption, "Graphics File Open Error");
+    EXPECT_EQ(capture.messages()[0].text,
+              PictureMessage(kMsgPictureFilePrefix, WideFromShiftJis(path.c_str()), c.suffix))
+        << c.file;
+    EXPECT_EQ(capture.messages()[0].caption, kCaption);
     EXPECT_EQ(s.width, c.width) << c.file;
     EXPECT_EQ(s.height, c.height) << c.file;
   }

@@ -1,208 +1,278 @@
-// The path-safety rules: folded full paths that keep double-byte characters
-// whole, containment, trees that may be emptied, names a walk may join, links,
-// and folders held while the installer works in them. Run with code page 932.
+// The path-safety rules: full paths read as the file system reads them,
+// names compared as it compares them (beyond ASCII too), containment, trees
+// that may be emptied, names a walk may join, links, and folders held while
+// the installer works in them. Paths are UTF-16: characters whose Shift-JIS
+// form ends in the byte of a backslash (ソ, 表) are characters like any other.
 #include "installer/path_guard.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
+#include <iterator>
 #include <string>
+
+#include "common/paths.h"
+#include "common/text_encoding.h"
 
 namespace {
 
-// A path written in Unicode, as the code-page-932 bytes the program sees.
-std::string Sjis(const wchar_t* text) {
-  char bytes[MAX_PATH * 2] = {};
-  WideCharToMultiByte(932, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
-  return bytes;
-}
+// A folder name outside code page 932, and a character outside the BMP.
+const std::wstring kEmoji = L"\U0001F600";
 
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  char two[4];
-  for (unsigned char c : bytes) {
-    wsprintfA(two, "%02X ", c);
-    out += two;
-  }
-  return out;
-}
-
-class PathGuard : public testing::Test {
- protected:
-  void SetUp() override { ASSERT_EQ(GetACP(), 932u) << "the tests need code page 932"; }
-};
-
-TEST_F(PathGuard, TheseCharactersEndInTheByteOfABackslash) {
+TEST(PathRules, TheseCharactersEndInTheByteOfABackslashInShiftJis) {
   for (const wchar_t* c : {L"ソ", L"表", L"能", L"十", L"予", L"構"}) {
-    const std::string bytes = Sjis(c);
-    ASSERT_EQ(bytes.size(), 2u);
-    EXPECT_EQ(bytes[1], '\\') << Hex(bytes);
+    std::string bytes;
+    ASSERT_TRUE(EncodeText(c, TextEncoding::kShiftJis, bytes)) << c;
+    ASSERT_EQ(bytes.size(), 2u) << c;
+    EXPECT_EQ(bytes[1], '\\') << c;
   }
 }
 
-TEST_F(PathGuard, FoldingUpperCasesAsciiAndKeepsDoubleByteCharactersWhole) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"c:\\skin\\data\\", "C:\\SKIN\\DATA"},
-      {"D:\\", "D:\\"},
-      {Sjis(L"D:\\能"), Sjis(L"D:\\能")},           // 94 5C: the 5C is not a separator
-      {Sjis(L"D:\\機能\\"), Sjis(L"D:\\機能")},     // the real trailing backslash goes
-      {Sjis(L"C:\\ツ"), Sjis(L"C:\\ツ")},           // 83 63: the trail "c" stays lower case
-      {Sjis(L"c:\\ソフト\\a"), Sjis(L"C:\\ソフト\\A")},
+TEST(PathRules, AFullPathIsReadAsTheFileSystemReadsIt) {
+  const struct {
+    std::wstring given, full;  // full "": not absolute
+  } cases[] = {
+      {L"c:\\skin\\data\\", L"c:\\skin\\data"},  // the case stays; comparing ignores it
+      {L"D:\\", L"D:\\"},
+      {L"D:", L"D:\\"},
+      {L"D:\\..", L"D:\\"},
+      {L"C:\\..\\..\\a", L"C:\\a"},  // never above the root
+      {L"C:/skin//data/", L"C:\\skin\\data"},
+      {L"C:\\skin\\.\\data\\x", L"C:\\skin\\data\\x"},
+      {L"C:\\skin\\data\\..\\other", L"C:\\skin\\other"},
+      {L"C:\\a.\\b. .", L"C:\\a\\b"},  // trailing dots and spaces of a part go
+      {L"\\\\server\\share\\a\\..\\b", L"\\\\server\\share\\b"},
+      {L"\\\\server\\share\\..", L"\\\\server\\share"},
+      {L"//server/share/a", L"\\\\server\\share\\a"},
+      {L"D:\\能", L"D:\\能"},
+      {L"D:\\機能\\", L"D:\\機能"},
+      {L"c:\\ソフト\\表\\.", L"c:\\ソフト\\表"},
+      {L"C:\\" + kEmoji + L"\\x\\..", L"C:\\" + kEmoji},
+      {L"relative", L""},
+      {L"\\Games", L""},  // relative to the current drive
+      {L"C:relative", L""},
+      {L"", L""},
   };
-  for (const auto& [given, expected] : cases) {
-    std::string folded = given;
-    FoldCaseForComparison(folded.data());
-    folded.resize(std::strlen(folded.c_str()));
-    EXPECT_EQ(Hex(folded), Hex(expected)) << Hex(given);
+  for (const auto& c : cases) {
+    std::wstring full = L"stale";
+    EXPECT_EQ(NormalizeFullPath(c.given, full), !c.full.empty()) << c.given;
+    EXPECT_EQ(full, c.full) << c.given;
+    if (c.full.empty()) continue;
+    std::wstring resolved;  // the file system's own reading agrees
+    EXPECT_TRUE(ResolveFullPath(c.given, resolved)) << c.given;
+    EXPECT_EQ(resolved, c.full) << c.given;
   }
 }
 
-TEST_F(PathGuard, OnlyASingleByteBackslashEndsAPath) {
-  const std::pair<std::string, bool> cases[] = {
-      {"C:\\", true},          {"C:\\a", false},       {"", false},
-      {Sjis(L"C:\\ソ"), false}, {Sjis(L"C:\\ソ\\"), true}, {Sjis(L"表"), false},
+TEST(PathRules, NamesAreComparedWithoutCaseBeyondAscii) {
+  const struct {
+    std::wstring a, b;
+    bool same;
+  } cases[] = {
+      {L"C:\\SKIN\\DATA", L"c:\\skin\\data", true},
+      {L"ÉTÉ", L"été", true},
+      {L"ΑΒΓ", L"αβγ", true},
+      {L"ソフト", L"ソフト", true},
+      {L"イ", L"ツ", false},  // 83 43 and 83 63 in Shift-JIS: no case between them
+      {L"ツ", L"ッ", false},
+      {L"data", L"data2", false},
+      {kEmoji, kEmoji, true},
+      {kEmoji, L"\U0001F601", false},
   };
-  for (const auto& [path, ends] : cases) EXPECT_EQ(EndsInBackslash(path.c_str()), ends) << Hex(path);
+  for (const auto& c : cases) EXPECT_EQ(SameNameIgnoringCase(c.a, c.b), c.same) << c.a << " / " << c.b;
 }
 
-TEST_F(PathGuard, SameOrInsideComparesWholeFolderNames) {
+TEST(PathRules, OnlyASeparatorEndsAPath) {
+  const std::pair<const wchar_t*, bool> cases[] = {
+      {L"C:\\", true}, {L"C:\\a", false},   {L"", false},       {L"C:\\ソ", false},
+      {L"C:\\ソ\\", true}, {L"表", false}, {L"C:/a/", true},
+  };
+  for (const auto& [path, ends] : cases) EXPECT_EQ(EndsInSeparator(path), ends) << path;
+}
+
+TEST(PathRules, SameOrInsideComparesWholeFolderNames) {
   struct Case {
-    std::string inner, outer;
-    bool inside;
+    std::wstring inner, outer;
+    bool inside, strictly;
   };
   const Case cases[] = {
-      {"C:\\skin\\data", "C:\\skin\\data", true},
-      {"C:\\skin\\data\\", "C:\\skin\\data", true},
-      {"C:\\skin\\data\\App", "C:\\skin\\data", true},
-      {"c:\\SKIN\\Data\\app", "C:\\skin\\data", true},
-      {"C:\\skin\\data2", "C:\\skin\\data", false},
-      {"C:\\skin", "C:\\skin\\data", false},
-      {"C:\\skin\\data\\..\\other", "C:\\skin\\data", false},
-      {"C:\\skin\\.\\data\\x", "C:\\skin\\data", true},
-      {"D:\\App", "D:", true},  // "D:" is how a drive root is held
-      {"D:\\", "D:\\", true},
-      {"D:\\App", "D:\\", true},
-      {"E:\\App", "D:\\", false},
-      {"\\\\server\\share\\App", "\\\\server\\share", true},
-      {"\\\\server\\share2", "\\\\server\\share", false},
-      // Folders ending in a character whose second byte is 5C, against
-      // siblings whose names start with the same bytes.
-      {Sjis(L"D:\\機能テスト\\data"), Sjis(L"D:\\機能"), false},
-      {Sjis(L"D:\\機能\\data"), Sjis(L"D:\\機能"), true},
-      {Sjis(L"D:\\表示"), Sjis(L"D:\\表"), false},
-      {Sjis(L"D:\\表\\"), Sjis(L"D:\\表"), true},
-      {Sjis(L"C:\\ソフト"), Sjis(L"C:\\ソ"), false},
-      {Sjis(L"C:\\ソ\\x"), Sjis(L"C:\\ソ\\"), true},
-      {Sjis(L"C:\\十字"), Sjis(L"C:\\十"), false},
-      {Sjis(L"C:\\能力"), Sjis(L"C:\\能"), false},
-      {Sjis(L"C:\\イ"), Sjis(L"C:\\ツ"), false},  // 83 43 and 83 63: no case between them
+      {L"C:\\skin\\data", L"C:\\skin\\data", true, false},
+      {L"C:\\skin\\data\\", L"C:\\skin\\data", true, false},
+      {L"C:\\skin\\data\\App", L"C:\\skin\\data", true, true},
+      {L"c:\\SKIN\\Data\\app", L"C:\\skin\\data", true, true},
+      {L"C:\\skin\\data2", L"C:\\skin\\data", false, false},
+      {L"C:\\skin", L"C:\\skin\\data", false, false},
+      {L"C:\\skin\\data\\..\\other", L"C:\\skin\\data", false, false},
+      {L"C:\\skin\\.\\data\\x", L"C:\\skin\\data", true, true},
+      {L"C:\\skin\\data\\..\\..\\skin\\data\\x", L"C:\\skin\\data", true, true},
+      {L"C:/skin/data/x", L"C:\\skin\\data", true, true},
+      {L"C:\\skin\\data.\\x", L"C:\\skin\\data", true, true},
+      {L"C:\\skin\\data. .", L"C:\\skin\\data", true, false},
+      {L"D:\\App", L"D:", true, true},  // "D:" is how a drive root is held
+      {L"D:\\", L"D:\\", true, false},
+      {L"D:\\App", L"D:\\", true, true},
+      {L"E:\\App", L"D:\\", false, false},
+      {L"\\\\server\\share\\App", L"\\\\server\\share", true, true},
+      {L"\\\\server\\share2", L"\\\\server\\share", false, false},
+      {L"C:\\ÉTÉ\\a", L"C:\\été", true, true},
+      {L"C:\\ÉTÉS", L"C:\\été", false, false},
+      {L"C:\\" + kEmoji + L"\\a", L"C:\\" + kEmoji, true, true},
+      {L"C:\\" + kEmoji + L"x", L"C:\\" + kEmoji, false, false},
+      {L"C:\\\U0001F601", L"C:\\" + kEmoji, false, false},
+      // Folders ending in a character whose Shift-JIS form ends in 5C, against
+      // siblings whose names start with the same characters.
+      {L"D:\\機能テスト\\data", L"D:\\機能", false, false},
+      {L"D:\\機能\\data", L"D:\\機能", true, true},
+      {L"D:\\表示", L"D:\\表", false, false},
+      {L"D:\\表\\", L"D:\\表", true, false},
+      {L"C:\\ソフト", L"C:\\ソ", false, false},
+      {L"C:\\ソ\\x", L"C:\\ソ\\", true, true},
+      {L"C:\\十字", L"C:\\十", false, false},
+      {L"C:\\能力", L"C:\\能", false, false},
+      {L"C:\\イ", L"C:\\ツ", false, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(IsSameOrInside(c.inner.c_str(), c.outer.c_str()), c.inside)
-        << Hex(c.inner) << "in " << Hex(c.outer);
+    EXPECT_EQ(IsSameOrInside(c.inner, c.outer), c.inside) << c.inner << " in " << c.outer;
+    EXPECT_EQ(IsStrictlyInside(c.inner, c.outer), c.strictly) << c.inner << " in " << c.outer;
+    // The text rules alone give the same verdicts.
+    std::wstring inner, outer;
+    ASSERT_TRUE(NormalizeFullPath(c.inner, inner) && NormalizeFullPath(c.outer, outer)) << c.inner;
+    EXPECT_EQ(IsSameOrInsideFull(inner, outer), c.inside) << inner << " in " << outer;
+    EXPECT_EQ(IsStrictlyInsideFull(inner, outer), c.strictly) << inner << " in " << outer;
   }
 }
 
-TEST_F(PathGuard, TheParentOfAPathKeepsItsRoot) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"D:\\A\\B", "D:\\A"},
-      {"D:\\A", "D:\\"},
-      {"D:\\A\\", "D:\\"},
-      {"\\\\server\\share\\A", "\\\\server\\share"},
-      {Sjis(L"D:\\ソ\\表"), Sjis(L"D:\\ソ")},
-      {Sjis(L"D:\\能"), "D:\\"},
+TEST(PathRules, ThePartBelowKeepsItsOwnSpelling) {
+  const struct {
+    const wchar_t *inner, *outer, *part;
+  } cases[] = {
+      {L"C:\\Skin\\Data\\App", L"C:\\skin", L"Data\\App"},
+      {L"D:\\App", L"D:\\", L"App"},
+      {L"C:\\ÉTÉ\\表", L"C:\\été", L"表"},
+      {L"C:\\skin", L"C:\\skin", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PartBelow(c.inner, c.outer), c.part) << c.inner;
+}
+
+TEST(PathRules, TheParentOfAPathKeepsItsRoot) {
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"D:\\A\\B", L"D:\\A"},
+      {L"D:\\A", L"D:\\"},
+      {L"D:\\A\\", L"D:\\"},
+      {L"D:/A/B", L"D:/A"},
+      {L"\\\\server\\share\\A", L"\\\\server\\share"},
+      {L"D:\\ソ\\表", L"D:\\ソ"},
+      {L"D:\\能", L"D:\\"},
+      {L"D:\\" + kEmoji + L"\\a", L"D:\\" + kEmoji},
   };
   for (const auto& [given, parent] : cases) {
-    char path[MAX_PATH];
-    lstrcpynA(path, given.c_str(), MAX_PATH);
-    EXPECT_TRUE(CutToParent(path)) << Hex(given);
-    EXPECT_EQ(Hex(path), Hex(parent));
+    std::wstring path = given;
+    EXPECT_TRUE(CutToParent(path)) << given;
+    EXPECT_EQ(path, parent);
+    EXPECT_FALSE(IsRootPath(given)) << given;
   }
-  for (const char* root : {"D:\\", "\\\\server\\share", "\\\\server\\share\\", "relative", ""}) {
-    char path[MAX_PATH];
-    lstrcpynA(path, root, MAX_PATH);
+  for (const wchar_t* root : {L"D:\\", L"\\\\server\\share", L"\\\\server\\share\\", L"relative", L""}) {
+    std::wstring path = root;
     EXPECT_FALSE(CutToParent(path)) << root;
+    EXPECT_EQ(path, root);
+    EXPECT_TRUE(IsRootPath(root)) << root;  // nothing above it
   }
 }
 
-TEST_F(PathGuard, OnlyAnAbsoluteFolderWithADestinationBelowItIsEmptied) {
+TEST(PathRules, OnlyAnAbsoluteFolderWithADestinationBelowItIsEmptied) {
   struct Case {
-    std::string installDirectory, installDest;
+    std::wstring installDirectory, installDest;
     bool safe;
   };
   const Case cases[] = {
-      {"C:\\Games", "App", true},
-      {"D:", "App", true},
-      {"C:\\Games", "App\\Data", true},
-      {"", "App", false},             // no folder recorded: would be the current drive's root
-      {"Games", "App", false},        // relative
-      {"\\Games", "App", false},      // relative to the current drive
-      {"C:\\Games", "", false},       // the chosen folder itself, with whatever it held
-      {"D:", "", false},              // a bare drive root
-      {"C:\\Games", ".", false},
-      {"C:\\Games", "..", false},
-      {"C:\\Games", "..\\..", false}, // climbs to the root
-      {"C:\\Games", "App\\..\\..\\Other", false},  // outside the chosen folder
-      {"C:\\Games", "App\\..\\Other", true},
-      {"\\\\server\\share", "App", true},
-      {Sjis(L"D:\\機能"), Sjis(L"..\\機能テスト\\data"), false},
-      {Sjis(L"D:\\機能"), Sjis(L"テスト"), true},
-      {Sjis(L"C:\\ソ"), Sjis(L"..\\ソフト"), false},
-      {Sjis(L"C:\\表"), Sjis(L"..\\表\\x"), true},
+      {L"C:\\Games", L"App", true},
+      {L"D:", L"App", true},
+      {L"D:\\", L"App", true},
+      {L"C:\\Games", L"App\\Data", true},
+      {L"", L"App", false},             // no folder recorded: would be the current drive's root
+      {L"Games", L"App", false},        // relative
+      {L"\\Games", L"App", false},      // relative to the current drive
+      {L"C:\\Games", L"", false},       // the chosen folder itself, with whatever it held
+      {L"D:", L"", false},              // a bare drive root
+      {L"C:\\Games", L".", false},
+      {L"C:\\Games", L"..", false},
+      {L"C:\\Games", L"App\\..", false},
+      {L"C:\\Games", L"/", false},
+      {L"C:\\Games", L"..\\..", false},  // climbs to the root
+      {L"C:\\Games", L"App\\..\\..\\Other", false},  // outside the chosen folder
+      {L"C:\\Games", L"App\\..\\Other", true},
+      {L"C:\\Games", L"App. ", true},
+      {L"\\\\server\\share", L"App", true},
+      {L"D:\\機能", L"..\\機能テスト\\data", false},
+      {L"D:\\機能", L"テスト", true},
+      {L"C:\\ソ", L"..\\ソフト", false},
+      {L"C:\\表", L"..\\表\\x", true},
+      {L"C:\\été", L"..\\ÉTÉ\\x", true},
+      {L"C:\\Users\\José", L"caf\u00E9\\" + kEmoji, true},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(IsSafeTreeToEmpty(c.installDirectory.c_str(), c.installDest.c_str()), c.safe)
-        << "'" << Hex(c.installDirectory) << "' + '" << Hex(c.installDest) << "'";
+    EXPECT_EQ(IsSafeTreeToEmpty(c.installDirectory, c.installDest), c.safe)
+        << "'" << c.installDirectory << "' + '" << c.installDest << "'";
   }
 }
 
-TEST_F(PathGuard, AWalkJoinsOnlyNamesThatAreExactlyTheirOwn) {
-  struct Case {
-    const wchar_t* listed;
-    bool joined;
-  };
-  const Case cases[] = {
+TEST(PathRules, AWalkJoinsOnlyNamesThatAreOnePart) {
+  const std::pair<const wchar_t*, bool> cases[] = {
       {L"readme.txt", true},
       {L"日本語のファイル.txt", true},
-      {L"ソフト", true},             // its 5C is a trail byte, not a separator
-      {L"..¥..¥Victim", false},      // "¥" would come back as a backslash
-      {L"a¥b", false},
-      {L"caf\u00E9", false},         // no code-page-932 form: best fit would give "cafe"
-      {L"snow\u2603", false},        // unmappable: would come back as "?"
+      {L"ソフト", true},
+      {L"..¥..¥Victim", true},  // "¥" is a character of the name, never a separator
+      {L"a¥b", true},
+      {L"caf\u00E9", true},
+      {L"snow\u2603", true},
+      {L"한글", true},
+      {L"\U0001F600", true},
+      {L"", false},
+      {L"a\\b", false},
       {L"a?b", false},
       {L"a*b", false},
       {L"a:b", false},
       {L"a/b", false},
+      // Devices, which the file functions reach whatever folder the name is joined to.
+      {L"NUL", false},
+      {L"con.txt", false},
+      {L"aux .log", false},
+      {L"COM1", false},
+      {L"lpt9.tar.gz", false},
+      {L"COM10", true},
+      {L"console", true},
+      {L"NULL", true},
   };
-  for (const Case& c : cases) {
-    char name[MAX_PATH];
-    EXPECT_EQ(ExactAnsiName(c.listed, name), c.joined) << Hex(Sjis(c.listed));
-    if (c.joined) {
-      EXPECT_EQ(Hex(name), Hex(Sjis(c.listed)));
-    } else {
-      EXPECT_STREQ(name, "");
-    }
+  for (const auto& [name, joined] : cases) EXPECT_EQ(IsPlainEntryName(name), joined) << name;
+}
+
+TEST(PathRules, AChosenPathIsTakenAsItIsWhateverItsCharacters) {
+  const std::wstring deep = L"C:\\" + std::wstring(150, 'a') + L"\\" + std::wstring(150, 'b');
+  const struct {
+    std::wstring given, full;  // full "": refused
+  } cases[] = {
+      {L"C:\\users\\root\\Desktop", L"C:\\users\\root\\Desktop"},
+      {L"C:\\ソフト\\表示", L"C:\\ソフト\\表示"},
+      {L"C:\\Users\\Jos\u00E9\\Desktop", L"C:\\Users\\Jos\u00E9\\Desktop"},  // no "Jose"
+      {L"C:\\Euro\u20AC", L"C:\\Euro\u20AC"},
+      {L"C:\\a\u00A5b", L"C:\\a\u00A5b"},  // "¥" stays a yen sign
+      {L"C:\\" + kEmoji, L"C:\\" + kEmoji},
+      {L"C:\\x\\", L"C:\\x"},
+      {L"D:", L"D:\\"},  // the root, never D:'s current folder
+      {deep, deep},  // longer than MAX_PATH
+      {L"\\\\?\\C:\\long\\", L"C:\\long"},
+      {L"\\\\?\\UNC\\server\\share\\x", L"\\\\server\\share\\x"},
+      {L"", L""},
+      {std::wstring(L"C:\\a\0b", 6), L""},
+  };
+  for (const auto& c : cases) {
+    std::wstring full = L"stale";
+    EXPECT_EQ(ResolveFullPath(c.given, full), !c.full.empty()) << c.given;
+    EXPECT_EQ(full, c.full) << c.given;
   }
 }
 
-TEST_F(PathGuard, AChosenPathIsTakenOnlyWhenItsAnsiFormIsExact) {
-  const std::pair<const wchar_t*, bool> cases[] = {
-      {L"C:\\users\\root\\Desktop", true},
-      {L"C:\\ソフト\\表示", true},                 // trail bytes of 5C stay inside their characters
-      {L"C:\\Users\\Jos\u00E9\\Desktop", false},  // best fit would give "Jose"
-      {L"C:\\Euro\u20AC", false},                  // no code-page-932 form: "?"
-      {L"C:\\a\u00A5b", false},                     // "¥" would come back as a backslash
-      {L"", false},
-  };
-  for (const auto& [wide, exact] : cases) {
-    char path[MAX_PATH];
-    EXPECT_EQ(ExactAnsiPath(wide, path), exact) << Hex(Sjis(wide));
-    EXPECT_EQ(Hex(path), exact ? Hex(Sjis(wide)) : Hex(""));
-  }
-}
-
-TEST_F(PathGuard, LinksJunctionsAndUnknownReparsePointsRedirectCloudFilesDoNot) {
+TEST(PathRules, LinksJunctionsAndUnknownReparsePointsRedirectCloudFilesDoNot) {
   const DWORD folder = FILE_ATTRIBUTE_DIRECTORY;
   const DWORD reparse = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
   const struct {
@@ -224,32 +294,30 @@ TEST_F(PathGuard, LinksJunctionsAndUnknownReparsePointsRedirectCloudFilesDoNot) 
 
 // ----- Folders on disk (the current folder is the test's scratch folder) -----
 
-class HeldFolders : public PathGuard {
+class HeldFolders : public testing::Test {
  protected:
   void SetUp() override {
-    PathGuard::SetUp();
-    CreateDirectoryA("guard", nullptr);
-    CreateDirectoryA("guard\\a", nullptr);
-    CreateDirectoryA("guard\\a\\b", nullptr);
-    HANDLE file = CreateFileA("guard\\file", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    for (const wchar_t* folder : kFolders) CreateDirectoryW(folder, nullptr);
+    HANDLE file = CreateFileW(L"guard\\file", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     CloseHandle(file);
   }
   void TearDown() override {
-    DeleteFileA("guard\\file");
-    RemoveDirectoryA("guard\\a\\b");
-    RemoveDirectoryA("guard\\a");
-    RemoveDirectoryA("guard");
+    DeleteFileW(L"guard\\file");
+    for (size_t i = std::size(kFolders); i-- > 0;) RemoveDirectoryW(kFolders[i]);
   }
+  static constexpr const wchar_t* kFolders[] = {L"guard", L"guard\\a", L"guard\\a\\b", L"guard\\caf\u00E9",
+                                                L"guard\\caf\u00E9\\\U0001F600"};
 };
 
 TEST_F(HeldFolders, ARealFolderIsHeldAMissingOneIsMissingAFileIsRefused) {
-  const std::pair<const char*, FolderCheck> cases[] = {
-      {"guard\\a", FolderCheck::kRealFolder},
-      {"guard\\a\\", FolderCheck::kRealFolder},
-      {"guard\\gone", FolderCheck::kMissing},
-      {"guard\\gone\\deeper", FolderCheck::kMissing},
-      {"guard\\file", FolderCheck::kRefused},
+  const std::pair<const wchar_t*, FolderCheck> cases[] = {
+      {L"guard\\a", FolderCheck::kRealFolder},
+      {L"guard\\a\\", FolderCheck::kRealFolder},
+      {L"guard\\caf\u00E9\\\U0001F600", FolderCheck::kRealFolder},
+      {L"guard\\gone", FolderCheck::kMissing},
+      {L"guard\\gone\\deeper", FolderCheck::kMissing},
+      {L"guard\\file", FolderCheck::kRefused},
   };
   for (const auto& [path, expected] : cases) {
     FileHandle held;
@@ -260,60 +328,66 @@ TEST_F(HeldFolders, ARealFolderIsHeldAMissingOneIsMissingAFileIsRefused) {
 
 TEST_F(HeldFolders, AHeldFolderCannotBeRenamedOrRemoved) {
   FileHandle held;
-  ASSERT_EQ(HoldRealFolder("guard\\a\\b", held), FolderCheck::kRealFolder);
-  EXPECT_FALSE(MoveFileA("guard\\a\\b", "guard\\moved"));
-  EXPECT_FALSE(RemoveDirectoryA("guard\\a\\b"));
+  ASSERT_EQ(HoldRealFolder(L"guard\\a\\b", held), FolderCheck::kRealFolder);
+  EXPECT_FALSE(MoveFileW(L"guard\\a\\b", L"guard\\moved"));
+  EXPECT_FALSE(RemoveDirectoryW(L"guard\\a\\b"));
   held.reset();
-  EXPECT_TRUE(MoveFileA("guard\\a\\b", "guard\\moved"));
-  EXPECT_TRUE(MoveFileA("guard\\moved", "guard\\a\\b"));
+  EXPECT_TRUE(MoveFileW(L"guard\\a\\b", L"guard\\moved"));
+  EXPECT_TRUE(MoveFileW(L"guard\\moved", L"guard\\a\\b"));
 }
 
 TEST_F(HeldFolders, AChainHoldsEveryFolderFromTheTopDownToTheTree) {
   struct Case {
-    const char* top;
-    const char* tree;
+    const wchar_t* top;
+    const wchar_t* tree;
     FolderCheck expected;
   };
   const Case cases[] = {
-      {"guard", "guard\\a\\b", FolderCheck::kRealFolder},
-      {"guard\\", "guard\\a", FolderCheck::kRealFolder},
-      {"guard", "guard\\a\\gone", FolderCheck::kMissing},
-      {"guard", "guard\\gone\\b", FolderCheck::kMissing},
-      {"guard", "guard\\file\\x", FolderCheck::kRefused},
-      {"guard", "guard", FolderCheck::kRealFolder},     // the top alone: an empty InstallDest
-      {"guard\\a", "guard", FolderCheck::kRefused},     // nor above it
-      {"guard\\a", "guard\\ab", FolderCheck::kRefused}, // nor a sibling
+      {L"guard", L"guard\\a\\b", FolderCheck::kRealFolder},
+      {L"guard\\", L"guard\\a", FolderCheck::kRealFolder},
+      {L"guard", L"guard\\CAF\u00C9\\\U0001F600", FolderCheck::kRealFolder},
+      {L"guard", L"guard\\a\\gone", FolderCheck::kMissing},
+      {L"guard", L"guard\\gone\\b", FolderCheck::kMissing},
+      {L"guard", L"guard\\file\\x", FolderCheck::kRefused},
+      {L"guard", L"guard", FolderCheck::kRealFolder},      // the top alone: an empty InstallDest
+      {L"guard\\a", L"guard", FolderCheck::kRefused},      // nor above it
+      {L"guard\\a", L"guard\\ab", FolderCheck::kRefused},  // nor a sibling
   };
   for (const Case& c : cases) {
     FolderChain chain;
     EXPECT_EQ(chain.Hold(c.top, c.tree), c.expected) << c.top << " -> " << c.tree;
   }
   FolderChain parents;  // the folders that hold an entry about to be made or removed
-  EXPECT_EQ(parents.HoldParentsOf("guard", "guard\\a\\new.txt"), FolderCheck::kRealFolder);
-  EXPECT_EQ(parents.HoldParentsOf("guard", "guard\\file\\new.txt"), FolderCheck::kRefused);
-  EXPECT_EQ(parents.HoldParentsOf("guard", "guard"), FolderCheck::kRefused);
-  EXPECT_EQ(parents.HoldParentsOf("guard\\a", "guard\\a\\..\\x"), FolderCheck::kRefused);
+  EXPECT_EQ(parents.HoldParentsOf(L"guard", L"guard\\a\\new.txt"), FolderCheck::kRealFolder);
+  EXPECT_EQ(parents.HoldParentsOf(L"guard", L"guard\\file\\new.txt"), FolderCheck::kRefused);
+  EXPECT_EQ(parents.HoldParentsOf(L"guard", L"guard"), FolderCheck::kRefused);
+  EXPECT_EQ(parents.HoldParentsOf(L"guard\\a", L"guard\\a\\..\\x"), FolderCheck::kRefused);
+  // The place of an entry: by the held folder's own path, its folders held.
+  std::wstring expected;
+  ASSERT_TRUE(ResolveFullPath(L"guard\\a\\new.txt", expected));
+  FolderChain place;
+  EXPECT_EQ(place.HoldPlaceOf(L"guard", L"guard\\a\\new.txt"), expected);
+  EXPECT_FALSE(MoveFileW(L"guard\\a", L"guard\\moved")) << "its folders are held";
+  EXPECT_EQ(place.HoldPlaceOf(L"guard", L"guard\\file\\new.txt"), L"");
+  EXPECT_EQ(place.HoldPlaceOf(L"guard\\a", L"guard\\x"), L"");
+  place.Release();
   FolderChain chain;
-  ASSERT_EQ(chain.Hold("guard", "guard\\a\\b"), FolderCheck::kRealFolder);
-  EXPECT_FALSE(MoveFileA("guard\\a", "guard\\moved")) << "an ancestor is held too";
+  ASSERT_EQ(chain.Hold(L"guard", L"guard\\a\\b"), FolderCheck::kRealFolder);
+  EXPECT_FALSE(MoveFileW(L"guard\\a", L"guard\\moved")) << "an ancestor is held too";
   chain.Release();
-  EXPECT_TRUE(MoveFileA("guard\\a", "guard\\moved"));
-  EXPECT_TRUE(MoveFileA("guard\\moved", "guard\\a"));
+  EXPECT_TRUE(MoveFileW(L"guard\\a", L"guard\\moved"));
+  EXPECT_TRUE(MoveFileW(L"guard\\moved", L"guard\\a"));
 }
 
-TEST_F(HeldFolders, AnAnsiListingTurnsAYenSignIntoABackslashTheWalkDoesNot) {
+TEST_F(HeldFolders, AListedYenSignStaysInsideItsFolder) {
   ASSERT_TRUE(CreateDirectoryW(L"guard\\..¥..¥Victim", nullptr));
-  WIN32_FIND_DATAA ansi;
-  HANDLE find = FindFirstFileA("guard\\..?..?Victim", &ansi);
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW(L"guard\\..?..?Victim", &entry);
   ASSERT_NE(find, INVALID_HANDLE_VALUE);
   FindClose(find);
-  EXPECT_STREQ(ansi.cFileName, "..\\..\\Victim") << "the best-fit form that would leave the tree";
-  WIN32_FIND_DATAW wide;
-  find = FindFirstFileW(L"guard\\..?..?Victim", &wide);
-  ASSERT_NE(find, INVALID_HANDLE_VALUE);
-  FindClose(find);
-  char name[MAX_PATH];
-  EXPECT_FALSE(ExactAnsiName(wide.cFileName, name));
+  EXPECT_STREQ(entry.cFileName, L"..¥..¥Victim");
+  EXPECT_TRUE(IsPlainEntryName(entry.cFileName));
+  EXPECT_TRUE(IsStrictlyInside(JoinPath(L"guard", entry.cFileName), L"guard"));
   RemoveDirectoryW(L"guard\\..¥..¥Victim");
 }
 

@@ -36,3 +36,5 @@ Bytes ScrambleBmp(Bytes bmp);
 Bytes ScrambleAll(Bytes file);
 
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
+// The same for a path in UTF-16 (CreateFileW), at any length in its "\\?\" form.
+void WriteFileBytes(const std::wstring& path, const Bytes& bytes);

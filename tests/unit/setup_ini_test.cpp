@@ -30,6 +30,7 @@ struct Heard : SetupIniReport {
   }
   void LineWithoutEquals(int, bool) override { broken = true; }
   void LineBreakTaken(int) override {}
+  void EntryNotText(int, const char*, const char*) override { broken = true; }
 };
 
 // Loads text, and checks on the way that a load with a report gives the same
@@ -52,6 +53,7 @@ Loaded LoadText(const std::string& text) {
 struct Entry {
   const char* key;
   std::string value;
+  const wchar_t* text = nullptr;  // what TextOf gives, when given
 };
 
 struct Case {
@@ -59,7 +61,13 @@ struct Case {
   std::string file;
   bool ok;
   std::vector<Entry> entries;
+  TextEncoding encoding = TextEncoding::kShiftJis;
 };
+
+constexpr auto kUtf8 = TextEncoding::kUtf8;
+const std::string kBom = "\xEF\xBB\xBF";
+// "ほしぞらソフト" in code page 932.
+const std::string kHoshizoraShiftJis = "\x82\xD9\x82\xB5\x82\xBC\x82\xE7\x83\x5C\x83\x74\x83\x67";
 
 class ReadingRules : public testing::TestWithParam<Case> {};
 
@@ -67,7 +75,13 @@ TEST_P(ReadingRules, GivesTheEntries) {
   const Case& c = GetParam();
   Loaded loaded = LoadText(c.file);
   EXPECT_EQ(loaded.ok, c.ok);
-  for (const Entry& e : c.entries) EXPECT_EQ(loaded[e.key], e.value) << "key " << e.key;
+  EXPECT_EQ(loaded.store->encoding, c.encoding);
+  for (const Entry& e : c.entries) {
+    EXPECT_EQ(loaded[e.key], e.value) << "key " << e.key;
+    if (e.text) {
+      EXPECT_EQ(loaded.store->TextOf(e.key), e.text) << "key " << e.key;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -91,14 +105,32 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NothingTrimmed", " A = 1 \n", true, {{" A ", " 1 "}, {"A", ""}}},
         Case{"FirstDuplicateWins", "A=1\nA=2\n", true, {{"A", "1"}}},
         Case{"KeysAreCaseSensitive", "caption=x\n", true, {{"Caption", ""}, {"caption", "x"}}},
-        // A lead byte keeps the byte after it, whatever that byte is.
-        Case{"LeadByteBeforeCr", "A=\x83\r\nB=2", true, {{"A", "\x83\r"}, {"B", "2"}}},
-        Case{"LeadByteBeforeLf", "A=\x83\n\nB=2", true, {{"A", "\x83\n"}, {"B", "2"}}},
-        Case{"LeadByteBeforeEqualsInKey", "\x81=K=v\n", true, {{"\x81=K", "v"}}},
-        Case{"LeadByteBeforeSemicolonStartsKey", "\x83;=v\n", true, {{"\x83;", "v"}}},
-        Case{"LeadByteAtEndOfFile", "A=x\x83", true, {{"A", "x\x83"}}},
+        // Shift-JIS: a lead byte keeps the byte after it, whatever that byte
+        // is; an entry that is then no code page 932 text is refused, and the
+        // file with it.
+        Case{"LeadByteBeforeCr", "A=1\nB=\x83\r\nC=2", false, {{"A", "1"}, {"B", ""}, {"C", ""}}},
+        Case{"LeadByteBeforeLf", "A=\x83\n\nB=2", false, {{"A", ""}, {"B", ""}}},
+        Case{"LeadByteBeforeEqualsInKey", "\x81=K=v\n", false, {{"\x81=K", ""}}},
+        Case{"LeadByteBeforeSemicolonStartsKey", "\x83;=v\n", false, {{"\x83;", ""}}},
+        Case{"LeadByteAtEndOfFile", "A=x\x83", false, {{"A", ""}}},
         Case{"LeadByteBeforeEndOfFileInKey", "A=1\n\x83", false, {{"A", "1"}}},
-        Case{"ShiftJisKeyAndValue", "\x83L\x81[=\x92l\x83\\\n", true, {{"\x83L\x81[", "\x92l\x83\\"}}}),
+        Case{"InvalidShiftJisValue", "A=1\r\nCaption=ab\x81\x7F\r\n", false, {{"A", "1"}, {"Caption", ""}}},
+        Case{"InvalidBytesInACommentLine", "; \x81\x7F\x83\r\nA=1\r\n", true, {{"A", "1"}}},
+        Case{"ShiftJisKeyAndValue", "\x83L\x81[=\x92l\x83\\\n", true, {{"\x83L\x81[", "\x92l\x83\\", L"\u5024\u30BD"}}},
+        Case{"ShiftJisJapanese", "Caption=" + kHoshizoraShiftJis + "\r\n", true,
+             {{"Caption", kHoshizoraShiftJis, L"ほしぞらソフト"}}},
+        Case{"AsciiOnlyIsShiftJis", "Caption=Hello\r\nA=1", true, {{"Caption", "Hello", L"Hello"}}},
+        // UTF-8: after a byte order mark, or valid as a whole with a
+        // character of more than one byte. A character is taken whole by its
+        // length: the "=" after "ほ" (E3 81 BB) stays the separator.
+        Case{"Utf8WithBom", kBom + u8"Caption=ほしぞらソフト\r\nほ=星\r\n", true,
+             {{"Caption", u8"ほしぞらソフト", L"ほしぞらソフト"}, {u8"ほ", u8"星", L"星"}}, kUtf8},
+        Case{"Utf8WithoutBom", u8"Caption=ほしぞらソフト\nほ=\n😀=café", true,
+             {{"Caption", u8"ほしぞらソフト", L"ほしぞらソフト"}, {u8"ほ", "", L""}, {u8"😀", u8"café", L"café"}}, kUtf8},
+        Case{"BomIsNoPartOfTheFirstKey", kBom + "A=1\r\n", true, {{"A", "1", L"1"}}, kUtf8},
+        Case{"InvalidUtf8AfterABom", kBom + "A=1\nB=\xE3\nC=2", false, {{"A", "1"}, {"B", ""}, {"C", ""}}, kUtf8},
+        // E3 81 82 is UTF-8's "あ", but A0 after it is no UTF-8.
+        Case{"NotUtf8AsAWholeIsShiftJis", "A=\xE3\x81\x82\xA0\r\n", true, {{"A", "\xE3\x81\x82\xA0"}}}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(SetupIni, LastEntryWithoutBreakIsFoundButNotCounted) {
@@ -152,12 +184,26 @@ TEST(SetupIni, LongTextsAreCutAtTheSlotSize) {
   EXPECT_EQ(loaded.store->count, 3);
 }
 
-TEST(SetupIni, ADoubleByteCharacterIsNeverSplitAtTheSlotEnd) {
-  // 258 bytes, then a character of two bytes: only one byte is left, so the
-  // text ends before it instead of keeping half of it.
-  Loaded loaded = LoadText("A=" + std::string(258, 'a') + "\x82\xA0" + "b\nB=2\n");
-  EXPECT_EQ(loaded["A"], std::string(258, 'a'));
-  EXPECT_EQ(loaded["B"], "2");
+TEST(SetupIni, ACharacterIsNeverSplitAtTheSlotEnd) {
+  // A character that does not fit in what is left of the slot's 259 bytes
+  // ends the text before it instead of leaving part of it.
+  const struct {
+    size_t before;
+    std::string character;
+    bool fits;
+  } cases[] = {
+      {258, "\x82\xA0", false}, {257, "\x82\xA0", true},  // Shift-JIS
+      {258, u8"ほ", false},       {257, u8"ほ", false},       {256, u8"ほ", true},
+      {256, u8"😀", false},       {255, u8"😀", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before);
+    const std::string text = std::string(c.before, 'a') + c.character;
+    Loaded loaded = LoadText("A=" + text + "b\nB=2\n");
+    EXPECT_TRUE(loaded.ok);
+    EXPECT_EQ(loaded["A"], c.fits ? text : std::string(c.before, 'a'));
+    EXPECT_EQ(loaded["B"], "2");
+  }
 }
 
 class SetupIniFile : public testing::Test {
@@ -174,18 +220,33 @@ class SetupIniFile : public testing::Test {
 };
 
 TEST_F(SetupIniFile, LoadReadsTheFileNamedByPath) {
-  Write("unit_setup.ini", "Caption=\x83" "e\x83X\x83g\r\nAutoStart=1");
-  SetupIni store;
-  std::strcpy(store.path, "unit_setup.ini");
-  EXPECT_TRUE(store.Load());
-  EXPECT_STREQ(store.ValueOf("Caption"), "\x83" "e\x83X\x83g");
-  EXPECT_EQ(store.NumberOf("AutoStart"), 1);
+  // A long comment puts the first Japanese character past the first block
+  // that each of the loader's two readings takes.
+  const std::string comment = "; " + std::string(5000, '-') + "\r\n";
+  const struct {
+    std::string bytes;
+    TextEncoding encoding;
+  } files[] = {
+      {"Caption=" + kHoshizoraShiftJis + "\r\nAutoStart=1", TextEncoding::kShiftJis},
+      {comment + "Caption=" + kHoshizoraShiftJis + "\r\nAutoStart=1", TextEncoding::kShiftJis},
+      {comment + u8"Caption=ほしぞらソフト\r\nAutoStart=1", kUtf8},
+      {kBom + u8"Caption=ほしぞらソフト\r\nAutoStart=1", kUtf8},
+  };
+  for (const auto& file : files) {
+    Write("unit_setup.ini", file.bytes);
+    SetupIni store;
+    store.path = L"unit_setup.ini";
+    EXPECT_TRUE(store.Load());
+    EXPECT_EQ(store.encoding, file.encoding);
+    EXPECT_EQ(store.TextOf("Caption"), L"ほしぞらソフト");
+    EXPECT_EQ(store.NumberOf("AutoStart"), 1);
+  }
   DeleteFileA("unit_setup.ini");
 }
 
 TEST_F(SetupIniFile, AMissingFileDoesNotLoad) {
   SetupIni store;
-  std::strcpy(store.path, "no_such_file.ini");
+  store.path = L"no_such_file.ini";
   EXPECT_FALSE(store.Load());
   EXPECT_STREQ(store.ValueOf("Caption"), "");
 }
@@ -193,7 +254,7 @@ TEST_F(SetupIniFile, AMissingFileDoesNotLoad) {
 TEST_F(SetupIniFile, ARecordWithoutLineEndIsReadInFull) {
   Write("unit_record.ini", "InstallDirectory=D:");
   SetupIni store;
-  std::strcpy(store.path, "unit_record.ini");
+  store.path = L"unit_record.ini";
   EXPECT_TRUE(store.Load());
   EXPECT_STREQ(store.ValueOf("InstallDirectory"), "D:");
   DeleteFileA("unit_record.ini");

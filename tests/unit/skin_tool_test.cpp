@@ -15,13 +15,14 @@
 #include "app/memory_byte_source.h"
 #include "app/setup_ini.h"
 #include "common/paths.h"
+#include "common/text_encoding.h"
 #include "imaging/picture_decoders.h"
 #include "imaging/skin_layout.h"
 #include "imaging/surface.h"
-#include "installer/auto_start.h"
 #include "installer/install_flow.h"
 #include "installer/install_host.h"
 #include "installer/path_guard.h"
+#include "installer/path_rules.h"
 #include "installer/record_path.h"
 #include "installer/setup_shell.h"
 #include "tests/unit/message_capture.h"
@@ -37,15 +38,19 @@ using skintool::Finding;
 using skintool::Severity;
 
 // ----- files on disk ---------------------------------------------------------
+// Paths are UTF-8, as skintool holds them.
+
+std::wstring Wide(const std::string& path) { return WideFromUtf8(path); }
 
 void RemoveTree(const std::string& path) {
-  SetupShell(nullptr).DeleteTreeContents(path.c_str());
-  RemoveDirectoryA(path.c_str());
+  std::wstring full;
+  if (ResolveFullPath(Wide(path), full)) SetupShell(nullptr).DeleteTreeContents(full);
+  RemoveDirectoryW(Wide(path).c_str());
 }
 
 void MakeParents(const std::string& path) {
   for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1)) {
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryW(Wide(path.substr(0, at)).c_str(), nullptr);
   }
 }
 
@@ -55,12 +60,13 @@ Bytes ReadBytes(const std::string& path) {
   return bytes;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // A file of `size` bytes that takes no room: its end is set, nothing written.
 void MakeSparseFile(const std::string& path, uint64_t size) {
   MakeParents(path);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   LARGE_INTEGER end;
   end.QuadPart = static_cast<LONGLONG>(size);
@@ -75,20 +81,20 @@ Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 class ScratchFolder : public testing::Test {
  protected:
   void SetUp() override {
-    CreateDirectoryA("skin_tool", nullptr);
+    CreateDirectoryW(L"skin_tool", nullptr);
     std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
     for (char& c : name) {
       if (c == '/') c = '_';
     }
     root_ = "skin_tool\\" + name;
     RemoveTree(root_);
-    CreateDirectoryA(root_.c_str(), nullptr);
+    CreateDirectoryW(Wide(root_).c_str(), nullptr);
   }
   void TearDown() override { RemoveTree(root_); }
   std::string Path(const std::string& relative) const { return root_ + "\\" + relative; }
   void Put(const std::string& relative, const Bytes& bytes) const {
     MakeParents(Path(relative));
-    WriteFileBytes(Path(relative), bytes);
+    WriteFileBytes(Wide(Path(relative)), bytes);
   }
 
   std::string root_;
@@ -196,8 +202,13 @@ const Case kCases[] = {
      Severity::kError, "Setup.ini", 23, "takes the \"=\""},
     {"line break taken by a lead byte", [](Skin& s) { s.Set(21, "CreateShortcutDescription0=Go\x82"); },
      Severity::kWarning, "Setup.ini", 21, "line break as its second byte"},
-    {"byte order mark", [](Skin& s) { s.ini[0] = "\xEF\xBB\xBF" "Caption=x"; },
-     Severity::kError, "Setup.ini", 1, "byte order mark"},
+    {"Shift-JIS text after a byte order mark", [](Skin& s) { s.ini[0] = "\xEF\xBB\xBF; test skin"; },
+     Severity::kError, "Setup.ini", 2, "value of \"Caption\" is not valid UTF-8 text (at its byte 1: 83)"},
+    {"UTF-8 file but for one line", [](Skin& s) { s.Set(2, u8"Caption=テスト"), s.Set(23, "AutoStartText=\x82\xA0"); },
+     Severity::kWarning, "Setup.ini", 23, "UTF-8 except for the bytes 82 on this line"},
+    {"value that is no code page 932 text", [](Skin& s) { s.Set(23, "AutoStartText=Go\x81\x7F"); },
+     Severity::kError, "Setup.ini", 23,
+     "is not valid Shift-JIS (code page 932) text (at its byte 3: 81 7F): setup.exe refuses to start"},
     {"key in the wrong case", [](Skin& s) { s.Set(16, "installDest=App"); },
      Severity::kError, "Setup.ini", 16, "did you mean InstallDest?"},
     {"blank before a key", [](Skin& s) { s.Set(12, " ExitButtonX=280"); },
@@ -299,6 +310,9 @@ const Case kCases[] = {
      Severity::kError, "Setup.ini", 3, "a file of Windows itself"},
     {"payload file of 4 GiB", [](Skin& s) { s.sparseFiles["data\\big.bin"] = skintool::kFourGiB; },
      Severity::kError, "data\\big.bin", 0, "4 GiB or larger (4294967296 bytes)"},
+    {"payload file of 4 GiB named outside code page 932",
+     [](Skin& s) { s.sparseFiles[u8"data\\한글\\😀 café.bin"] = skintool::kFourGiB; },
+     Severity::kError, u8"data\\한글\\😀 café.bin", 0, "4 GiB or larger"},
     {"no payload",
      [](Skin& s) { s.files.erase("data\\app.exe"), s.files.erase("data\\doc\\readme.txt"); },
      Severity::kError, "data", 0, "payload folder data is missing"},
@@ -339,6 +353,7 @@ struct Agreement {
   int line = 0;
   std::function<void(Skin&)> picture = nullptr;  // or the picture `file` made so
   std::string file = "Setup.ini";
+  bool utf8 = false;  // Setup.ini in UTF-8 (its Caption too), setting written in it
 };
 
 Bytes Bar(int width) { return MakeBmp(Gradient(width, 10)); }
@@ -361,6 +376,9 @@ const Agreement kAgreements[] = {
     {"record with a drive", "UninstallIni=C:rec.ini", 3},
     {"record with a trailing backslash", "UninstallIni=rec\\", 3},
     {"record named so", "UninstallIni=\x83\x5C.ini", 3},
+    {"record named in Hangul", u8"UninstallIni=한글.ini", 3, nullptr, "Setup.ini", true},
+    {"folder named with an emoji", u8"CreateDirectory1=😀 café", 25, nullptr, "Setup.ini", true},
+    {"folder up and out past an emoji", u8"CreateDirectory1=😀\\..\\..\\Out", 25, nullptr, "Setup.ini", true},
     {"number", "InstallButtonX=20", 8},
     {"number with a unit", "InstallButtonX=20px", 8},
     {"word for a number", "InstallButtonX=twenty", 8},
@@ -380,13 +398,16 @@ TEST_F(SkinCheck, SaysWhatSetupExesOwnCodeDoesWithTheSameValues) {
     SCOPED_TRACE(a.name);
     Skin skin;
     if (a.picture) a.picture(skin);
+    if (a.utf8) skin.Set(2, u8"Caption=テスト");
     if (a.line) a.line > 24 ? skin.ini.push_back(a.setting) : skin.Set(a.line, a.setting);
     RemoveTree(root_);
     const std::vector<Finding> findings = Check(skin);
     auto settings = std::make_unique<SetupIni>();
     MemoryByteSource source(skin.IniText());
     ASSERT_TRUE(settings->LoadFrom(source));
-    const std::string key = a.setting.substr(0, a.setting.find('=')), value = a.setting.substr(key.size() + !key.empty());
+    EXPECT_EQ(settings->encoding, a.utf8 ? TextEncoding::kUtf8 : TextEncoding::kShiftJis);
+    const std::string key = a.setting.substr(0, a.setting.find('='));
+    const std::wstring value = settings->TextOf(key.c_str());
 
     bool error = false;
     for (const Finding& f : findings) {
@@ -400,23 +421,24 @@ TEST_F(SkinCheck, SaysWhatSetupExesOwnCodeDoesWithTheSameValues) {
     if (key == "InstallButtonX") continue;  // a number: checked above
     // Whether setup.exe does what the skin asks: makes the folder, saves the
     // shortcut, writes the record, takes the bar or loads the picture.
-    char path[MAX_PATH];
+    std::wstring path;
     bool does = true;
     if (key == "UninstallIni") {
-      does = RecordPathIn("C:\\windows", 10, value.c_str(), path);
+      does = BuildRecordPath(value, path);
     } else if (key == "CreateShortcutTo0") {  // the check before a shortcut is saved
-      does = JoinPath(path, "C:\\Programs", value.c_str()) && IsStrictlyInside(path, "C:\\Programs");
+      does = IsStrictlyInside(JoinPath(L"C:\\Programs", value), L"C:\\Programs");
     } else if (key == "InstallDest") {  // InstallCommand's refusal
-      does = JoinPath(path, "C:\\Chosen", value.c_str()) && IsStrictlyInside(path, "C:\\Chosen");
+      does = IsStrictlyInside(JoinPath(L"C:\\Chosen", value), L"C:\\Chosen");
     } else if (key == "AutoStartPath") {  // what the auto-start refuses by its name alone
-      does = !IsLinkLikeName(value.c_str());
+      does = !IsLinkLikeName(value);
     } else if (!key.empty()) {  // CreateDirectoryN, CreateStartmenuDirectoryN
-      const std::string base = Path("chosen");
-      CreateDirectoryA(base.c_str(), nullptr);
+      std::wstring base;
+      CreateDirectoryW(Wide(Path("chosen")).c_str(), nullptr);
+      ASSERT_TRUE(ResolveFullPath(Wide(Path("chosen")), base));
       settingsOfProbe = settings.get();
-      installHost.setting = [](const char* name) { return settingsOfProbe->ValueOf(name); };
-      CreateConfiguredFolder(base.c_str(), key.c_str());
-      does = JoinPath(path, base.c_str(), value.c_str()) && Exists(path);
+      installHost.settingText = [](const char* name) { return settingsOfProbe->TextOf(name); };
+      CreateConfiguredFolder(base, key.c_str());
+      does = GetFileAttributesW(JoinPath(base, value).c_str()) != INVALID_FILE_ATTRIBUTES;
     } else if (a.file == "ui\\ProgressBar.bmp") {
       DecodedPicture bar;
       const Bytes& file = skin.files.at(a.file);
@@ -425,8 +447,9 @@ TEST_F(SkinCheck, SaysWhatSetupExesOwnCodeDoesWithTheSameValues) {
     } else {
       MessageCapture capture;
       Surface picture(nullptr, 1, 1);
-      lstrcpynA(path, Path(a.file).c_str(), MAX_PATH);
-      picture.Load(path);
+      char name[MAX_PATH];
+      lstrcpynA(name, Path(a.file).c_str(), MAX_PATH);
+      picture.Load(name);
       does = capture.messages().empty();
     }
     EXPECT_EQ(error, !does) << Describe(findings);
@@ -469,6 +492,24 @@ TEST_F(SkinCheck, NamesMatchWithoutCaseAsOnWindows) {
   skin.files["DATA\\APP.EXE"] = Text("MZ");
   const std::vector<Finding> findings = Check(skin);
   EXPECT_TRUE(findings.empty()) << Describe(findings);
+}
+
+// A folder held in memory keeps names outside code page 932 exactly, and
+// finds them with ASCII letters in any case.
+TEST(MemoryFolderView, KeepsNamesOutsideCodePage932Exactly) {
+  skintool::MemoryFolder folder;
+  folder.AddFile(u8"data\\Café\\한글.txt", "x");
+  folder.AddSizedFile(u8"data/😀.bin", skintool::kFourGiB);
+  EXPECT_EQ(folder.Kind(u8"DATA/café\\한글.TXT"), skintool::EntryKind::kFile);
+  EXPECT_EQ(folder.Kind(u8"data\\CAFé"), skintool::EntryKind::kFolder);
+  std::vector<std::string> names;
+  folder.ForEachFile("Data", [&](const std::string& name, uint64_t) { names.push_back(name); });
+  EXPECT_EQ(names, (std::vector<std::string>{u8"Café\\한글.txt", u8"😀.bin"}));
+  bool reported = false;
+  for (const Finding& f : skintool::CheckSkin(nullptr, folder)) {
+    reported = reported || (f.file == u8"data\\😀.bin" && f.message.find("4 GiB or larger") != std::string::npos);
+  }
+  EXPECT_TRUE(reported);
 }
 
 // ----- Setup.ini as setup.exe reads it --------------------------------------
@@ -515,6 +556,7 @@ TEST_F(SkinToolCommand, ScrambleAndUnscrambleRoundTripByteForByte) {
       {"b.BMP", "b.ieg", "b.bmp", bmp8, ScrambleBmp(bmp8)},  // its pixels start after a palette
       {"c.png", "c.iep", "c.png", png, ScrambleAll(png)},
       {"d.jpg", "d.iej", "d.jpg", jpeg, ScrambleAll(jpeg)},
+      {u8"한글 😀.png", u8"한글 😀.iep", u8"한글 😀.png", png, ScrambleAll(png)},  // a name outside code page 932
   };
   for (const Form& form : forms) {
     SCOPED_TRACE(form.plain);
@@ -523,7 +565,7 @@ TEST_F(SkinToolCommand, ScrambleAndUnscrambleRoundTripByteForByte) {
     EXPECT_EQ(out_, Path(form.plain) + " -> " + Path(form.scrambled) + "\n");
     EXPECT_EQ(ReadBytes(Path(form.scrambled)), form.expected);
 
-    DeleteFileA(Path(form.plain).c_str());
+    DeleteFileW(Wide(Path(form.plain)).c_str());
     ASSERT_EQ(Run({"unscramble", Path(form.scrambled)}), skintool::kExitOk) << err_;
     EXPECT_EQ(out_, Path(form.scrambled) + " -> " + Path(form.restored) + "\n");
     EXPECT_EQ(ReadBytes(Path(form.restored)), form.bytes);
@@ -606,14 +648,23 @@ TEST_F(SkinToolCommand, ExitCodes) {
   Skin skin;
   Put("Setup.ini", Text(skin.IniText()));
   for (const auto& [name, bytes] : skin.files) Put(name, bytes);
+  const std::string shiftJis = "Setup.ini: read as Shift-JIS (code page 932)\n";
   EXPECT_EQ(Run({"check", root_}), skintool::kExitOk) << out_;
-  EXPECT_EQ(out_, root_ + ": no problems found\n");
+  EXPECT_EQ(out_, shiftJis + root_ + ": no problems found\n");
   skin.ini.push_back("Colour=red");
   Put("Setup.ini", Text(skin.IniText()));
   EXPECT_EQ(Run({"check", root_}), skintool::kExitOk) << out_;
-  EXPECT_EQ(out_, "Setup.ini:25: warning: unknown key \"Colour\", ignored by setup.exe\n" + root_ +
+  EXPECT_EQ(out_, shiftJis + "Setup.ini:25: warning: unknown key \"Colour\", ignored by setup.exe\n" + root_ +
                       ": 0 errors, 1 warning\n");
   EXPECT_EQ(Run({"check", "--strict", root_}), skintool::kExitProblems);
+
+  // The same in UTF-8: its texts come out as they are.
+  skin.Set(2, u8"Caption=ほしぞらソフト");
+  skin.Set(25, u8"色=red");
+  Put("Setup.ini", Text(skin.IniText()));
+  EXPECT_EQ(Run({"check", root_}), skintool::kExitOk) << out_;
+  EXPECT_EQ(out_, u8"Setup.ini: read as UTF-8\nSetup.ini:25: warning: unknown key \"色\", ignored by setup.exe\n" +
+                      root_ + ": 0 errors, 1 warning\n");
 }
 
 }  // namespace
