@@ -179,7 +179,7 @@ bool AutoStartTarget::Check(const std::wstring& installFolder, const std::wstrin
   // Nothing from the chosen folder down to the file's own folder may be a
   // link or be renamed from here on (the chain refuses a folder outside it).
   std::wstring parent = path_;
-  if (!CutToParent(parent) || folders_.Hold(installFolder, parent) != FolderCheck::kRealFolder) {
+  if (!CutToParent(parent) || folders_.Hold(installFolder, parent) != FolderCheck::kHeld) {
     return false;
   }
   // From here on the file is reached by its folder's held path, with no link

@@ -79,7 +79,7 @@ bool DeleteHeldContents(const std::wstring& folder) {
     // real folder and keeps it one until its contents are gone.
     if (!entry.IsReparsePoint()) {
       FileHandle held;
-      if (HoldRealFolder(child, held) == FolderCheck::kRealFolder && !DeleteHeldContents(child)) {
+      if (HoldRealFolder(child, held) == FolderCheck::kHeld && !DeleteHeldContents(child)) {
         emptied = false;
       }
     }
@@ -120,7 +120,7 @@ void SetupShell::CopyTree(const std::wstring& source, const std::wstring& destin
       // A link or a file standing in the destination is not written through:
       // the folder is entered only while it is held as a real folder.
       FileHandle held;
-      if (HoldRealFolder(destinationChild, held) != FolderCheck::kRealFolder) {
+      if (HoldRealFolder(destinationChild, held) != FolderCheck::kHeld) {
         notCopied += CountFiles(sourceChild);
         return;
       }
@@ -191,5 +191,5 @@ bool SetupShell::DeleteTreeContents(const std::wstring& folder) {
   FileHandle held;
   const FolderCheck check = HoldRealFolder(folder, held);
   if (check == FolderCheck::kMissing) return true;
-  return check == FolderCheck::kRealFolder && DeleteHeldContents(folder);
+  return check == FolderCheck::kHeld && DeleteHeldContents(folder);
 }

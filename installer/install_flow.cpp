@@ -234,7 +234,7 @@ bool TakeChosenFolder() {
   // one that cannot be held (a link the system refuses to follow for this
   // program, a folder gone meanwhile) gets nothing.
   FolderChain chosen;
-  if (chosen.Hold(installFolder, installFolder) == FolderCheck::kRealFolder) return true;
+  if (chosen.Hold(installFolder, installFolder) == FolderCheck::kHeld) return true;
   ShowMessage(installHost.window,
               WideFromShiftJis(kMsgChosenFolderPrefix) + installFolder + WideFromShiftJis(kMsgChosenFolderUnusableSuffix),
               WideFromShiftJis(kCaptionError), MB_OK);
@@ -346,13 +346,13 @@ void CopyPayload() {
   // gets or gives nothing.
   FolderChain folders;
   FileHandle payload;
-  if (folders.Hold(installFolder, destFolder) != FolderCheck::kRealFolder) {
+  if (folders.Hold(installFolder, destFolder) != FolderCheck::kHeld) {
     filesNotCopied++;
     return;
   }
   const FolderCheck source = HoldRealFolder(sourceFolder, payload);
   if (source == FolderCheck::kMissing) return;  // no payload: nothing to copy
-  if (source != FolderCheck::kRealFolder) {
+  if (source != FolderCheck::kHeld) {
     filesNotCopied++;
     return;
   }

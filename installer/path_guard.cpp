@@ -54,7 +54,7 @@ FolderCheck HoldFolder(const std::wstring& folder, FileHandle& held, bool follow
     return FolderCheck::kRefused;
   }
   held = std::move(handle);
-  return FolderCheck::kRealFolder;
+  return FolderCheck::kHeld;
 }
 
 }  // namespace
@@ -186,18 +186,18 @@ FolderCheck FolderChain::Hold(const std::wstring& top, const std::wstring& tree)
   auto holdOne = [&](const std::wstring& folder, bool followLinks) {
     FileHandle handle;
     const FolderCheck check = HoldFolder(folder, handle, followLinks);
-    if (check == FolderCheck::kRealFolder) held_.push_back(std::move(handle));
+    if (check == FolderCheck::kHeld) held_.push_back(std::move(handle));
     return check;
   };
   FolderCheck check = holdOne(topFull, true);
   // Each folder below top, from the outermost: the tree's path up to each
   // separator after top, then the tree itself.
-  for (size_t i = topFull.size(); check == FolderCheck::kRealFolder && i <= treeFull.size(); ++i) {
+  for (size_t i = topFull.size(); check == FolderCheck::kHeld && i <= treeFull.size(); ++i) {
     const bool endsFolder = i == treeFull.size() ? i > topFull.size() : treeFull[i] == L'\\' && i > topFull.size();
     if (endsFolder) check = holdOne(treeFull.substr(0, i), false);
   }
-  if (check != FolderCheck::kRealFolder) held_.clear();
-  heldPath_ = check == FolderCheck::kRealFolder ? treeFull : L"";
+  if (check != FolderCheck::kHeld) held_.clear();
+  heldPath_ = check == FolderCheck::kHeld ? treeFull : L"";
   return check;
 }
 
@@ -222,7 +222,7 @@ FolderCheck FolderChain::HoldParentsOf(const std::wstring& top, const std::wstri
 
 std::wstring FolderChain::HoldPlaceOf(const std::wstring& top, const std::wstring& entry) {
   std::wstring full;
-  if (!ResolveFullPath(entry, full) || HoldParentsOf(top, full) != FolderCheck::kRealFolder) return L"";
+  if (!ResolveFullPath(entry, full) || HoldParentsOf(top, full) != FolderCheck::kHeld) return L"";
   const std::wstring folder = FinalPath();
   std::wstring parent = full;
   if (folder.empty() || !CutToParent(parent)) {

@@ -65,8 +65,9 @@ bool IsRedirection(DWORD attributes, DWORD reparseTag);
 // Whether a link (of any kind, even one whose target is gone) stands at path.
 bool StandsAsLink(const std::wstring& path);
 
-// What stands at a path that is to be entered as a folder.
-enum class FolderCheck { kRealFolder, kMissing, kRefused };
+// What became of a folder that was to be held: held (a real folder, or for
+// the top of a chain the folder a link there leads to), missing, or refused.
+enum class FolderCheck { kHeld, kMissing, kRefused };
 
 // Opens folder so that it stays the folder it is while the handle is held:
 // not followed if it is a link, and shared for reading and writing but not

@@ -50,7 +50,7 @@ bool RemoveRecordedEntry(const std::wstring& base, const char* key, EntryKind ki
   FolderChain folders;
   const FolderCheck check = folders.HoldParentsOf(base, full);
   if (check == FolderCheck::kMissing) return true;
-  const std::wstring path = check == FolderCheck::kRealFolder ? folders.HoldPlaceOf(base, full) : L"";
+  const std::wstring path = check == FolderCheck::kHeld ? folders.HoldPlaceOf(base, full) : L"";
   if (path.empty()) return kind == EntryKind::kFolder;
   const std::wstring longPath = ExtendedLengthPath(path);
   const DWORD attributes = GetFileAttributesW(longPath.c_str());
@@ -98,7 +98,7 @@ void UninstallCommand() {
   if (treeIsSafe) {
     FolderChain chain;  // held, so that none of them can be swapped meanwhile
     const FolderCheck check = chain.Hold(installFolder, tree);
-    if (check == FolderCheck::kRealFolder) {
+    if (check == FolderCheck::kHeld) {
       const std::wstring held = chain.FinalPath();
       complete &= !held.empty() && installHost.shell->DeleteTreeContents(held);
     }

@@ -312,9 +312,9 @@ class HeldFolders : public testing::Test {
 
 TEST_F(HeldFolders, ARealFolderIsHeldAMissingOneIsMissingAFileIsRefused) {
   const std::pair<const wchar_t*, FolderCheck> cases[] = {
-      {L"guard\\a", FolderCheck::kRealFolder},
-      {L"guard\\a\\", FolderCheck::kRealFolder},
-      {L"guard\\caf\u00E9\\\U0001F600", FolderCheck::kRealFolder},
+      {L"guard\\a", FolderCheck::kHeld},
+      {L"guard\\a\\", FolderCheck::kHeld},
+      {L"guard\\caf\u00E9\\\U0001F600", FolderCheck::kHeld},
       {L"guard\\gone", FolderCheck::kMissing},
       {L"guard\\gone\\deeper", FolderCheck::kMissing},
       {L"guard\\file", FolderCheck::kRefused},
@@ -322,13 +322,13 @@ TEST_F(HeldFolders, ARealFolderIsHeldAMissingOneIsMissingAFileIsRefused) {
   for (const auto& [path, expected] : cases) {
     FileHandle held;
     EXPECT_EQ(HoldRealFolder(path, held), expected) << path;
-    EXPECT_EQ(static_cast<bool>(held), expected == FolderCheck::kRealFolder) << path;
+    EXPECT_EQ(static_cast<bool>(held), expected == FolderCheck::kHeld) << path;
   }
 }
 
 TEST_F(HeldFolders, AHeldFolderCannotBeRenamedOrRemoved) {
   FileHandle held;
-  ASSERT_EQ(HoldRealFolder(L"guard\\a\\b", held), FolderCheck::kRealFolder);
+  ASSERT_EQ(HoldRealFolder(L"guard\\a\\b", held), FolderCheck::kHeld);
   EXPECT_FALSE(MoveFileW(L"guard\\a\\b", L"guard\\moved"));
   EXPECT_FALSE(RemoveDirectoryW(L"guard\\a\\b"));
   held.reset();
@@ -343,13 +343,13 @@ TEST_F(HeldFolders, AChainHoldsEveryFolderFromTheTopDownToTheTree) {
     FolderCheck expected;
   };
   const Case cases[] = {
-      {L"guard", L"guard\\a\\b", FolderCheck::kRealFolder},
-      {L"guard\\", L"guard\\a", FolderCheck::kRealFolder},
-      {L"guard", L"guard\\CAF\u00C9\\\U0001F600", FolderCheck::kRealFolder},
+      {L"guard", L"guard\\a\\b", FolderCheck::kHeld},
+      {L"guard\\", L"guard\\a", FolderCheck::kHeld},
+      {L"guard", L"guard\\CAF\u00C9\\\U0001F600", FolderCheck::kHeld},
       {L"guard", L"guard\\a\\gone", FolderCheck::kMissing},
       {L"guard", L"guard\\gone\\b", FolderCheck::kMissing},
       {L"guard", L"guard\\file\\x", FolderCheck::kRefused},
-      {L"guard", L"guard", FolderCheck::kRealFolder},      // the top alone: an empty InstallDest
+      {L"guard", L"guard", FolderCheck::kHeld},      // the top alone: an empty InstallDest
       {L"guard\\a", L"guard", FolderCheck::kRefused},      // nor above it
       {L"guard\\a", L"guard\\ab", FolderCheck::kRefused},  // nor a sibling
   };
@@ -358,7 +358,7 @@ TEST_F(HeldFolders, AChainHoldsEveryFolderFromTheTopDownToTheTree) {
     EXPECT_EQ(chain.Hold(c.top, c.tree), c.expected) << c.top << " -> " << c.tree;
   }
   FolderChain parents;  // the folders that hold an entry about to be made or removed
-  EXPECT_EQ(parents.HoldParentsOf(L"guard", L"guard\\a\\new.txt"), FolderCheck::kRealFolder);
+  EXPECT_EQ(parents.HoldParentsOf(L"guard", L"guard\\a\\new.txt"), FolderCheck::kHeld);
   EXPECT_EQ(parents.HoldParentsOf(L"guard", L"guard\\file\\new.txt"), FolderCheck::kRefused);
   EXPECT_EQ(parents.HoldParentsOf(L"guard", L"guard"), FolderCheck::kRefused);
   EXPECT_EQ(parents.HoldParentsOf(L"guard\\a", L"guard\\a\\..\\x"), FolderCheck::kRefused);
@@ -372,7 +372,7 @@ TEST_F(HeldFolders, AChainHoldsEveryFolderFromTheTopDownToTheTree) {
   EXPECT_EQ(place.HoldPlaceOf(L"guard\\a", L"guard\\x"), L"");
   place.Release();
   FolderChain chain;
-  ASSERT_EQ(chain.Hold(L"guard", L"guard\\a\\b"), FolderCheck::kRealFolder);
+  ASSERT_EQ(chain.Hold(L"guard", L"guard\\a\\b"), FolderCheck::kHeld);
   EXPECT_FALSE(MoveFileW(L"guard\\a", L"guard\\moved")) << "an ancestor is held too";
   chain.Release();
   EXPECT_TRUE(MoveFileW(L"guard\\a", L"guard\\moved"));
