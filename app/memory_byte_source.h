@@ -21,6 +21,10 @@ class MemoryByteSource : public ByteSource {
   MemoryByteSource(const MemoryByteSource&) = delete;
   MemoryByteSource& operator=(const MemoryByteSource&) = delete;
   int Next() override { return next_ < size_ ? data_[next_++] : -1; }
+  bool Restart() override {
+    next_ = 0;
+    return true;
+  }
 
  private:
   std::string text_;

@@ -6,32 +6,44 @@
 
 namespace {
 
-// Reads one byte per ReadFile call; a read of no bytes ends the stream.
+// Reads the file a block at a time; a failed read or one of no bytes ends
+// the stream.
 class FileByteSource : public ByteSource {
  public:
   explicit FileByteSource(HANDLE file) : file_(file) {}
   int Next() override {
-    if (ended_) return -1;
-    unsigned char byte = 0;
-    DWORD read = 0;
-    if (!ReadFile(file_, &byte, 1, &read, nullptr) || read == 0) {
-      ended_ = true;
-      return -1;
+    if (next_ == filled_) {
+      DWORD read = 0;
+      if (ended_ || !ReadFile(file_, block_, sizeof block_, &read, nullptr) || read == 0) {
+        ended_ = true;
+        return -1;
+      }
+      next_ = 0;
+      filled_ = read;
     }
-    return byte;
+    return block_[next_++];
+  }
+  bool Restart() override {
+    LARGE_INTEGER start = {};
+    next_ = filled_ = 0;
+    ended_ = !SetFilePointerEx(file_, start, nullptr, FILE_BEGIN);
+    return !ended_;
   }
 
  private:
   HANDLE file_;
+  unsigned char block_[4096];
+  DWORD next_ = 0, filled_ = 0;
   bool ended_ = false;
 };
 
 }  // namespace
 
 bool SetupIni::Load() {
-  FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
+  // Shared for reading only: nobody changes the file between the loader's two readings.
   FileByteSource source(file.get());
   return LoadFrom(source);
 }

@@ -11,6 +11,7 @@
 
 #include "app/memory_byte_source.h"
 #include "app/setup_ini.h"
+#include "common/text_encoding.h"
 #include "imaging/black_runs.h"
 #include "imaging/pixel_layout.h"
 
@@ -25,6 +26,7 @@ std::string Describe(const char* what, long long got, long long want) {
 // The reading rules once more, written plainly over the whole buffer.
 struct ReadBack {
   bool ok = true;
+  TextEncoding encoding = TextEncoding::kShiftJis;
   int count = 0;
   std::vector<std::string> keys, values;  // as cut into the slots
 };
@@ -46,18 +48,38 @@ struct CutText {
 
 ReadBack ReadRules(const uint8_t* data, size_t size) {
   ReadBack r;
-  size_t at = 0;
+  // The encoding: UTF-8 after a byte order mark (skipped) or for a file that
+  // is UTF-8 as a whole with a character of more than one byte.
+  bool multiByte = false;
+  const bool bom = StartsWithUtf8Bom(data, size);
+  const bool utf8 = bom || (IsWholeUtf8(data, size, multiByte) && multiByte);
+  const TextEncoding encoding = utf8 ? TextEncoding::kUtf8 : TextEncoding::kShiftJis;
+  r.encoding = encoding;
+  size_t at = bom ? 3 : 0;
   auto isBreak = [](uint8_t b) { return b == '\r' || b == '\n'; };
-  // One character at `at`: a byte of 0x80 and above takes the next byte too.
+  // One character at `at`. Shift-JIS: a byte of 0x80 and above takes the
+  // next byte too. UTF-8: a lead byte takes the continuation bytes after it,
+  // up to its sequence's length.
   auto character = [&]() {
     std::string c(1, static_cast<char>(data[at++]));
-    if (static_cast<uint8_t>(c[0]) >= 0x80 && at < size) c += static_cast<char>(data[at++]);
+    const uint8_t lead = static_cast<uint8_t>(c[0]);
+    if (utf8) {
+      const size_t length = Utf8SequenceLength(lead);
+      while (c.size() < length && at < size && (data[at] & 0xC0) == 0x80) c += static_cast<char>(data[at++]);
+    } else if (lead >= 0x80 && at < size) {
+      c += static_cast<char>(data[at++]);
+    }
     return c;
   };
   auto store = [&](const CutText& key, const CutText& value) {
     if (r.count >= SetupIni::kSlots) return;
     r.keys.push_back(key.text);
     r.values.push_back(value.text);
+  };
+  // The texts as a slot's C string reads them must be text in the encoding.
+  auto isText = [&](const CutText& text) {
+    std::wstring wide;
+    return DecodeText(std::string(text.text.c_str()), encoding, wide);
   };
   for (;;) {
     if (at == size) return r;
@@ -86,6 +108,10 @@ ReadBack ReadRules(const uint8_t* data, size_t size) {
       key.Take(character());
     }
     while (at < size && !isBreak(data[at])) value.Take(character());
+    if (!isText(key) || !isText(value)) {  // refused, its slot left empty
+      r.ok = false;
+      return r;
+    }
     store(key, value);
     if (at == size) return r;
     ++at;
@@ -175,6 +201,9 @@ std::string CheckSetupIniInput(const uint8_t* data, size_t size) {
   const ReadBack want = ReadRules(data, size);
 
   if (ok != want.ok) return Describe("LoadFrom result", ok, want.ok);
+  if (store->encoding != want.encoding) {
+    return Describe("encoding", static_cast<int>(store->encoding), static_cast<int>(want.encoding));
+  }
   if (store->count != want.count) return Describe("count", store->count, want.count);
   for (int i = 0; i < SetupIni::kSlots; ++i) {
     const char* key = store->keys[i];
@@ -205,6 +234,7 @@ std::string CheckSetupIniInput(const uint8_t* data, size_t size) {
       return Describe("IndexOf of slot's own key", found, i);
     }
     if (store->ValueOf(key) != store->values[found]) return "ValueOf is not a view of its slot";
+    if (store->values[found][0] != 0 && store->TextOf(key).empty()) return "a kept value is no text";
     const int number = store->NumberOf(key);
     if (number != ClampedStrtol(store->values[found])) {
       return Describe("NumberOf", number, ClampedStrtol(store->values[found]));

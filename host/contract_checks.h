@@ -12,8 +12,8 @@
 #include "imaging/picture_decoders.h"
 
 // SetupIni::LoadFrom over the bytes: the store holds exactly what a plain
-// re-reading of the rules gives (slots cut at whole characters, nothing past
-// a slot), every text is terminated, lookups agree with the slots, and
+// re-reading of the rules gives (the encoding, slots cut at whole characters,
+// nothing past a slot, entries that are no text refused), every text is terminated, lookups agree with the slots, and
 // NumberOf / DecimalValue agree with strtol clamped to int.
 std::string CheckSetupIniInput(const uint8_t* data, size_t size);
 

@@ -19,6 +19,7 @@ const char* const kNames[] = {
     "ui\\base.bmp",  "ui\\base.png",     "ui\\base.iej",        "ui\\Install.ieg",
     "ui\\Exit.jpg",  "ui\\Install_h",    "ui\\ProgressBar.iep", "ui\\Uninstall.bmp",
     "data\\app.exe", "data\\sub\\a.txt", "data\\MyApp\\b.dat",  "ui\\Exit_h.png",
+    u8"data\\한글\\😀 café.txt",
 };
 
 }  // namespace

@@ -67,6 +67,11 @@ int main(int argc, char** argv) {
   Seed("fuzz_setup_ini", "broken.ini", Text("Caption=x\r\n[Setup]\r\nA=1\r\n"));
   Seed("fuzz_setup_ini", "edges.ini",
        Text("=a=b\r A = 1 \n\x83;=v\nA=\x83\r\nB=\x82\xA0" + std::string(300, 'v') + "\n;c"));
+  // UTF-8, with the byte order mark and without: "ほし=ぞら", an emoji, a cut character.
+  Seed("fuzz_setup_ini", "utf8.ini",
+       Text("\xEF\xBB\xBF" "Caption=\xE3\x81\xBB\xE3\x81\x97\r\n\xE3\x81\xBB=\xF0\x9F\x98\x80\r\n"));
+  Seed("fuzz_setup_ini", "utf8-nobom.ini",
+       Text("A=" + std::string(257, 'a') + "\xE3\x81\xBB\nB=\xE3\x81\x9E\xE3\x82\x89\n"));
 
   const TestPicture small = Gradient(5, 3);
   const TestPicture odd = WithBlack(Gradient(7, 5));

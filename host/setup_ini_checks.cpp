@@ -42,12 +42,15 @@ TEST(HostSetupIni, ReadingRules) {
       {"=a=b\n", true, {{"=a", "b"}}},
       {" A = 1 \n", true, {{" A ", " 1 "}, {"A", ""}}},
       {"A=1\nA=2\n", true, {{"A", "1"}}},
-      {"A=\x83\r\nB=2", true, {{"A", "\x83\r"}, {"B", "2"}}},
-      {"\x81=K=v\n", true, {{"\x81=K", "v"}}},
-      {"A=x\x83", true, {{"A", "x\x83"}}},
+      {"A=\x83\r\nB=2", false, {{"A", ""}, {"B", ""}}},  // 83 0D is no code page 932 character
+      {"\x81=K=v\n", false, {{"\x81=K", ""}}},
+      {"A=x\x83", false, {{"A", ""}}},
+      {"\x83L=\x83X\x83g\r\nA=x\x83", false, {{"\x83L", "\x83X\x83g"}, {"A", ""}}},
       {"A=1\n\x83", false, {{"A", "1"}}},
       {"Caption=\x83" "e\x83X\x83g\r\nTitleBarX= 5\r\n", true,
        {{"Caption", "\x83" "e\x83X\x83g"}, {"TitleBarX", " 5"}}},
+      {"\xEF\xBB\xBF" "Caption=\xE3\x81\xBB=\r\n\xE3\x81\xBB=v", true, {{"Caption", "\xE3\x81\xBB="}, {"\xE3\x81\xBB", "v"}}},
+      {"\xEF\xBB\xBF" "A=\xE3\nB=2\n", false, {{"A", ""}}},  // a byte order mark, and no UTF-8 after it
   };
   for (const Case& c : cases) {
     auto store = std::make_unique<SetupIni>();

@@ -2,7 +2,9 @@
 """skintool.exe under Wine on a real skin: it scrambles the standard skin's
 pictures (BMP, PNG and JPEG) into .ieg, .iep and .iej, setup.exe then shows
 the window from those alone with the right size, shape and pixels, the check
-passes on the scrambled skin, and unscrambling gives the original bytes back."""
+passes on the scrambled skin, and unscrambling gives the original bytes back.
+The check reads a UTF-8 Setup.ini and names outside code page 932 as they are,
+and writes its report as UTF-8."""
 
 import os
 import shutil
@@ -87,6 +89,7 @@ class SkinToolOnARealSkin(unittest.TestCase):
 
             code, output = self.run_skintool(run, "check", ".")
             self.assertEqual(code, 0, output)
+            self.assertIn("Setup.ini: read as Shift-JIS (code page 932)\n", output)
             self.assertIn(".: 0 errors, 1 warning", output)  # InstallDest is empty in this skin
             self.assertIn("InstallDest is empty", output)
 
@@ -110,6 +113,20 @@ class SkinToolOnARealSkin(unittest.TestCase):
             self.assertTrue(close_to(exit_pixel, EXIT), f"Exit button shows {exit_pixel}")
             self.assertFalse([w for w in run.windows() if w.is_dialog],
                              "no picture may have been refused")
+
+
+    def test_check_reads_utf8_and_names_outside_code_page_932(self):
+        keys = {**standard_skin().keys, "Caption": "ほしぞらソフト", "UninstallIni": "한글.ini",
+                "InstallDest": "😀 café", "CreateDirectory0": "😀 café",
+                "CreateDirectory1": "😀 café\\..\\..\\Out"}
+        ini = "".join(f"{k}={v}\r\n" for k, v in keys.items()).encode("utf-8")
+        files = {**plain_files(), "data/한글/😀 café.txt": b"payload"}
+        with SetupRun("skin_tool_utf8", ini=ini, files=files, start=False) as run:
+            code, output = self.run_skintool(run, "check", ".")
+            self.assertEqual(code, 1, output)
+            self.assertTrue(output.startswith("Setup.ini: read as UTF-8\n"), output)
+            self.assertIn('CreateDirectory1 = "😀 café\\..\\..\\Out" leads out of the folder', output)
+            self.assertIn(".: 1 error, 0 warnings", output)  # the record's name and the rest are fine
 
 
 class SkinToolOnTheSample(unittest.TestCase):

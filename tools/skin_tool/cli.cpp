@@ -15,7 +15,8 @@ constexpr const char* kUsage =
     "usage:\n"
     "  skintool check [--strict] FOLDER\n"
     "      Checks a setup folder (Setup.ini, the ui\\ pictures, the data\\ payload)\n"
-    "      for what setup.exe would stumble over. One line per finding:\n"
+    "      for what setup.exe would stumble over. First the encoding setup.exe\n"
+    "      reads Setup.ini in (UTF-8 or Shift-JIS), then one line per finding:\n"
     "        FILE[:LINE]: error|warning: TEXT\n"
     "      --strict counts warnings as errors.\n"
     "  skintool scramble [--force] FILE...\n"
@@ -73,7 +74,9 @@ int Check(const Parsed& parsed, std::ostream& out, std::ostream& err) {
     err << "skintool check: " << folder << " is not a folder\n";
     return kExitUsage;
   }
-  const std::vector<Finding> findings = CheckSkinFolder(*OpenDiskFolder(folder));
+  std::string readAs;
+  const std::vector<Finding> findings = CheckSkinFolder(*OpenDiskFolder(folder), &readAs);
+  if (!readAs.empty()) out << "Setup.ini: read as " << readAs << "\n";
   int errors = 0, warnings = 0;
   for (const Finding& finding : findings) {
     out << FormatFinding(finding) << "\n";

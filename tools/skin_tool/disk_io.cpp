@@ -5,6 +5,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "common/paths.h"
+#include "common/text_encoding.h"
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -42,14 +45,46 @@ std::string Join(const std::string& root, const std::string& relative) {
   return root + "\\" + normalized;
 }
 
-EntryKind KindOf(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+// The form of a UTF-8 path the W file functions take: full, and extended in
+// length. L"" (which every file call refuses) for a path that is not UTF-8.
+std::wstring FilePath(const std::string& path) {
+  const std::wstring wide = WideFromUtf8(path);
+  if (wide.empty()) return std::wstring();
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) return std::wstring();
+    if (length < full.size()) {
+      full.resize(length);
+      return ExtendedLengthPath(full);
+    }
+    full.resize(length);
+  }
+}
+
+// A name Windows gave, as UTF-8; a UTF-16 unit without its pair (which no
+// UTF-8 can spell) shows as U+FFFD.
+std::string NameOf(const wchar_t* name) {
+  std::wstring wide = name;
+  for (size_t i = 0; i < wide.size(); ++i) {
+    const bool high = wide[i] >= 0xD800 && wide[i] <= 0xDBFF, low = wide[i] >= 0xDC00 && wide[i] <= 0xDFFF;
+    if (high && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (high || low) {
+      wide[i] = 0xFFFD;
+    }
+  }
+  return Utf8FromWide(wide);
+}
+
+EntryKind KindOf(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kNone;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::kFolder : EntryKind::kFile;
 }
 
-ReadResult ReadLimited(const std::string& path, uint64_t limit, std::vector<uint8_t>& bytes) {
-  Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+ReadResult ReadLimited(const std::wstring& path, uint64_t limit, std::vector<uint8_t>& bytes) {
+  Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return KindOf(path) == EntryKind::kNone ? ReadResult::kMissing : ReadResult::kFailed;
   LARGE_INTEGER size;
@@ -71,33 +106,35 @@ class DiskFolder : public FolderView {
  public:
   explicit DiskFolder(std::string root) : root_(std::move(root)) {}
 
-  EntryKind Kind(const std::string& path) const override { return KindOf(Join(root_, path)); }
+  EntryKind Kind(const std::string& path) const override { return KindOf(FilePath(Join(root_, path))); }
 
   ReadResult Read(const std::string& path, uint64_t limit, std::vector<uint8_t>& bytes) const override {
-    return ReadLimited(Join(root_, path), limit, bytes);
+    return ReadLimited(FilePath(Join(root_, path)), limit, bytes);
   }
 
   void ForEachFile(const std::string& folder,
                    const std::function<void(const std::string&, uint64_t)>& visit) const override {
-    Walk(Join(root_, folder), "", visit);
+    Walk(FilePath(Join(root_, folder)), "", visit);
   }
 
  private:
-  static void Walk(const std::string& folder, const std::string& relative,
+  static void Walk(const std::wstring& folder, const std::string& relative,
                    const std::function<void(const std::string&, uint64_t)>& visit) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (folder.empty()) return;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                   nullptr, 0);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = relative.empty() ? name : relative + "\\" + name;
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::string path = (relative.empty() ? "" : relative + "\\") + NameOf(entry.cFileName);
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        Walk(folder + "\\" + name, path, visit);
+        Walk(folder + L"\\" + name, path, visit);
       } else {
         visit(path, (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
       }
-    } while (FindNextFileA(find, &entry));
+    } while (FindNextFileW(find, &entry));
     FindClose(find);
   }
 
@@ -179,14 +216,16 @@ std::unique_ptr<FolderView> OpenDiskFolder(const std::string& root) { return std
 
 #ifdef _WIN32
 
-bool IsFolder(const std::string& path) { return KindOf(path) == EntryKind::kFolder; }
+bool IsFolder(const std::string& path) { return KindOf(FilePath(path)) == EntryKind::kFolder; }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  return ReadLimited(path, UINT64_MAX, bytes) == ReadResult::kOk;
+  return ReadLimited(FilePath(path), UINT64_MAX, bytes) == ReadResult::kOk;
 }
 
 WriteResult WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, bool replace) {
-  Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, replace ? CREATE_ALWAYS : CREATE_NEW,
+  const std::wstring target = FilePath(path);
+  if (target.empty()) return WriteResult::kFailed;
+  Handle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, replace ? CREATE_ALWAYS : CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
@@ -202,7 +241,7 @@ WriteResult WriteWholeFile(const std::string& path, const std::vector<uint8_t>& 
   }
   if (!ok) {
     file.Close();
-    DeleteFileA(path.c_str());
+    DeleteFileW(target.c_str());
     return WriteResult::kFailed;
   }
   return WriteResult::kOk;

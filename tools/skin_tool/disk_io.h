@@ -1,6 +1,7 @@
 // The tool's contact with real files: a FolderView over a folder on disk and
-// whole-file reads and writes. Win32 ANSI calls on Windows (names in the
-// same code page setup.exe uses), std::filesystem elsewhere.
+// whole-file reads and writes. Paths are UTF-8. On Windows every file call is
+// a W function, on the path made full and in its extended-length form, so
+// that any name and depth Windows allows is reached; std::filesystem elsewhere.
 #pragma once
 
 #include <cstdint>

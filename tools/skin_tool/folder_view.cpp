@@ -1,36 +1,26 @@
 #include "tools/skin_tool/folder_view.h"
 
-#include "common/lead_bytes.h"
-
 namespace skintool {
 
 std::string NormalizePath(const std::string& path) {
   std::string out;
   bool separatorDue = false;  // a separator was seen since the last character
-  for (size_t i = 0; i < path.size(); ++i) {
-    const uint8_t b = static_cast<uint8_t>(path[i]);
-    if (b == '\\' || b == '/') {
+  for (const char c : path) {
+    if (c == '\\' || c == '/') {
       separatorDue = !out.empty();
       continue;
     }
     if (separatorDue) out += '\\';
     separatorDue = false;
-    out += path[i];
-    // The second byte of a double-byte character may be 0x5C: it is no separator.
-    if (IsLeadByte(b, LeadBytes::kShiftJis) && i + 1 < path.size()) out += path[++i];
+    out += c;
   }
   return out;
 }
 
 std::string FoldPath(const std::string& path) {
   std::string out = NormalizePath(path);
-  for (size_t i = 0; i < out.size(); ++i) {
-    const uint8_t b = static_cast<uint8_t>(out[i]);
-    if (IsLeadByte(b, LeadBytes::kShiftJis) && i + 1 < out.size()) {
-      ++i;
-    } else if (b >= 'A' && b <= 'Z') {
-      out[i] = static_cast<char>(b - 'A' + 'a');
-    }
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
 }
@@ -38,16 +28,12 @@ std::string FoldPath(const std::string& path) {
 std::vector<std::string> SplitPath(const std::string& normalized) {
   std::vector<std::string> parts;
   std::string part;
-  for (size_t i = 0; i < normalized.size(); ++i) {
-    const uint8_t b = static_cast<uint8_t>(normalized[i]);
-    if (IsLeadByte(b, LeadBytes::kShiftJis) && i + 1 < normalized.size()) {
-      part += normalized[i];
-      part += normalized[++i];
-    } else if (b == '\\') {
+  for (const char c : normalized) {
+    if (c == '\\') {
       parts.push_back(part);
       part.clear();
     } else {
-      part += normalized[i];
+      part += c;
     }
   }
   if (!part.empty() || !parts.empty()) parts.push_back(part);

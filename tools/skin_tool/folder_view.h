@@ -1,8 +1,9 @@
 // What the checker sees of a skin folder: an abstract, read-only view, so that
 // the checks run the same over a real folder (disk_io.h) and over one held in
-// memory (tests, fuzzing). Paths are relative to the skin folder with parts
-// separated by "\" (a "/" is read as "\" too), and names compare as Windows
-// compares them: ASCII letters without case, double-byte characters whole.
+// memory (tests, fuzzing). Paths are UTF-8, relative to the skin folder with
+// parts separated by "\" (a "/" is read as "\" too), and names compare with
+// ASCII letters without case. No byte of a UTF-8 character of more than one
+// byte is ASCII, so the walks over a path's bytes never split one.
 #pragma once
 
 #include <cstdint>
@@ -54,11 +55,10 @@ class MemoryFolder : public FolderView {
   std::map<std::string, Node> nodes_;  // by folded path
 };
 
-// Path helpers shared by the checks and the views. They keep double-byte
-// characters whole as setup.exe does in code page 932 (common/lead_bytes.h).
+// Path helpers shared by the checks and the views, over UTF-8 paths.
 // "/" made "\", runs of "\" made one, no "\" at either end.
 std::string NormalizePath(const std::string& path);
-// NormalizePath, then ASCII letters lower-cased outside double-byte characters.
+// NormalizePath, then ASCII letters lower-cased.
 std::string FoldPath(const std::string& path);
 // The folder part of a normalized path ("" for a name without folder).
 std::string ParentOf(const std::string& normalized);

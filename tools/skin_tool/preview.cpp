@@ -51,7 +51,8 @@ Preview RenderPreview(const FolderView& folder, const PreviewRequest& request) {
   MemoryByteSource source(ini.data(), ini.size());
   if (!store->LoadFrom(source)) {
     preview.findings.push_back({Severity::kError, kIniName, 0,
-                                "Setup.ini is broken (a line without \"=\"): setup.exe shows an error and ends "
+                                "Setup.ini is broken (a line without \"=\", or an entry that is no text in its "
+                                "encoding): setup.exe shows an error and ends "
                                 "before its window (skintool check tells which line)"});
     return preview;
   }

@@ -1,28 +1,30 @@
+// The Windows build asks setup.exe's Win32 path functions themselves
+// (installer/path_guard.h, installer/record_path.h), which make paths full as
+// Windows does.
 #include "tools/skin_tool/setup_decisions.h"
 
 #include "common/paths.h"
-#include "installer/auto_start.h"
+#include "common/text_encoding.h"
 #include "installer/path_guard.h"
+#include "installer/path_rules.h"
 #include "installer/record_path.h"
 
 namespace skintool {
 namespace {
 
-constexpr char kBase[] = "C:\\Chosen";  // a chosen folder, or the Programs folder
-constexpr char kWindows[] = "C:\\Windows";
+constexpr wchar_t kBase[] = L"C:\\Chosen";  // a chosen folder, or the Programs folder
 
 }  // namespace
 
 bool SetupKeepsInside(const std::string& value) {
-  char path[MAX_PATH];
-  return JoinPath(path, kBase, value.c_str()) && IsStrictlyInside(path, kBase);
+  return IsStrictlyInside(JoinPath(kBase, WideFromUtf8(value)), kBase);
 }
 
-bool SetupLaunchesFileNamed(const std::string& path) { return !IsLinkLikeName(path.c_str()); }
+bool SetupLaunchesFileNamed(const std::string& path) { return !IsLinkLikeName(WideFromUtf8(path)); }
 
 bool SetupHasRecordNamed(const std::string& name) {
-  char path[MAX_PATH];
-  return RecordPathIn(kWindows, sizeof kWindows - 1, name.c_str(), path);
+  std::wstring path;
+  return BuildRecordPath(WideFromUtf8(name), path);
 }
 
 }  // namespace skintool

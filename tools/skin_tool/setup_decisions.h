@@ -1,8 +1,8 @@
 // What setup.exe decides about a name that Setup.ini gives, asked of its own
-// code (installer/path_guard.h, installer/record_path.h,
-// installer/auto_start.h) with stand-in
-// folders: whether a relative name stays inside the folder it is joined to
-// does not depend on where that folder is.
+// code with stand-in folders: whether a relative name stays inside the folder
+// it is joined to does not depend on where that folder is. Names are UTF-8
+// text, as the checker holds Setup.ini's values; setup.exe's code takes them
+// as UTF-16.
 #pragma once
 
 #include <string>

@@ -6,7 +6,6 @@
 #include <set>
 
 #include "app/setup_ini.h"
-#include "common/lead_bytes.h"
 #include "imaging/picture_decoders.h"
 #include "imaging/pixel_layout.h"
 #include "imaging/skin_layout.h"
@@ -53,18 +52,16 @@ size_t EditDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-// Whether byte i of text is a separator ("\" or "/"), not the second byte of a character.
-std::vector<bool> SeparatorBytes(const std::string& text) {
-  std::vector<bool> separators(text.size(), false);
-  for (size_t i = 0; i < text.size(); ++i) {
-    const uint8_t b = static_cast<uint8_t>(text[i]);
-    if (IsLeadByte(b, LeadBytes::kShiftJis) && i + 1 < text.size()) {
-      ++i;
-    } else if (b == '\\' || b == '/') {
-      separators[i] = true;
-    }
+std::string HexBytes(const std::string& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (const char c : bytes) {
+    const uint8_t b = static_cast<uint8_t>(c);
+    if (!hex.empty()) hex += ' ';
+    hex += kDigits[b >> 4];
+    hex += kDigits[b & 15];
   }
-  return separators;
+  return hex;
 }
 
 // How a numeric value reads: atoi's way, and whether that is the whole text.
@@ -92,13 +89,14 @@ class Checker {
  public:
   Checker(const std::vector<uint8_t>* ini, const FolderView& folder) : ini_(ini), folder_(folder) {}
 
-  std::vector<Finding> Run() {
+  std::vector<Finding> Run(std::string* readAs) {
     if (!ini_) {
       Add(Severity::kError, kIniName, 0,
           "Setup.ini is missing: setup.exe shows an error and ends (it reads Setup.ini from the "
           "current folder)");
     } else {
       scan_ = ScanSetupIni(ini_->data(), ini_->size());
+      if (readAs) *readAs = EncodingName(scan_.encoding);
       if (CheckEncoding()) {
         CheckLines();
         CheckKeys();
@@ -131,11 +129,15 @@ class Checker {
   void IniWarning(int line, const std::string& message) { Add(Severity::kWarning, kIniName, line, message); }
 
   const IniEntry* Entry(const std::string& key) const { return scan_.Find(key); }
+  // The value as text (UTF-8), and as setup.exe reads it as a number.
   std::string Value(const std::string& key) const {
     const IniEntry* entry = Entry(key);
     return entry ? entry->value : std::string();
   }
-  int Number(const std::string& key) const { return DecimalValue(Value(key).c_str()); }
+  int Number(const std::string& key) const {
+    const IniEntry* entry = Entry(key);
+    return entry ? DecimalValue(entry->valueBytes.c_str()) : 0;
+  }
   int LineOf(const std::string& key) const {
     const IniEntry* entry = Entry(key);
     return entry ? entry->line : 0;
@@ -144,46 +146,77 @@ class Checker {
 
   // ----- Setup.ini as text ---------------------------------------------------
 
-  // False when the file is not Shift-JIS text at all (then its keys say nothing).
+  // False when the file is no text setup.exe reads at all (then its keys say nothing).
   bool CheckEncoding() {
     const std::vector<uint8_t>& bytes = *ini_;
     if (bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
-      IniError(1, "Setup.ini is saved as UTF-16: setup.exe reads Shift-JIS bytes; save it as Shift-JIS");
+      IniError(1, "Setup.ini is saved as UTF-16: setup.exe reads Shift-JIS or UTF-8; save it as one of those");
       return false;
     }
-    // Japanese text saved as UTF-8 reads as valid UTF-8 with three-byte sequences.
-    bool threeByte = false, validUtf8 = true, highBytes = false;
-    for (size_t i = 0; i < bytes.size() && validUtf8;) {
-      const uint8_t b = bytes[i];
-      size_t length = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-      if (length == 0 || i + length > bytes.size()) validUtf8 = false;
-      for (size_t k = 1; validUtf8 && k < length; ++k) validUtf8 = (bytes[i + k] & 0xC0) == 0x80;
-      if (length > 1) highBytes = true;
-      if (length == 3) threeByte = true;
-      i += std::max<size_t>(length, 1);
-    }
-    const bool bom = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
-    if (bom) {
-      IniError(1, "Setup.ini starts with a UTF-8 byte order mark: setup.exe reads those three bytes as the start "
-                  "of the first line; save it as Shift-JIS without one");
-    }
-    if (validUtf8 && highBytes && threeByte && !bom) {
-      IniWarning(0, "Setup.ini looks like UTF-8: setup.exe reads Shift-JIS, so Japanese texts would show garbled");
-    }
+    if (scan_.encoding == TextEncoding::kShiftJis) CheckAlmostUtf8();
     return true;
   }
 
+  // A file that is mostly UTF-8, but not wholly, is read as Shift-JIS: its
+  // UTF-8 texts then come out garbled or break the file. (In Shift-JIS
+  // Japanese text nearly every double-byte character is no UTF-8.)
+  void CheckAlmostUtf8() {
+    const std::vector<uint8_t>& bytes = *ini_;
+    size_t valid = 0, invalid = 0;
+    int line = 1, firstInvalidLine = 0;
+    std::string firstInvalid;
+    for (size_t i = 0; i < bytes.size();) {
+      const uint8_t lead = bytes[i];
+      if (lead < 0x80) {
+        if (lead == '\r' || (lead == '\n' && (i == 0 || bytes[i - 1] != '\r'))) ++line;
+        ++i;
+        continue;
+      }
+      size_t n = 1;
+      while (n < Utf8SequenceLength(lead) && i + n < bytes.size() && (bytes[i + n] & 0xC0) == 0x80) ++n;
+      bool multiByte = false;
+      if (IsWholeUtf8(&bytes[i], n, multiByte)) {
+        ++valid;
+      } else if (invalid++ == 0) {
+        firstInvalidLine = line;
+        firstInvalid.assign(bytes.begin() + i, bytes.begin() + i + n);
+      }
+      i += n;
+    }
+    if (invalid > 0 && valid > invalid) {
+      IniWarning(firstInvalidLine, "Setup.ini is UTF-8 except for the bytes " + HexBytes(firstInvalid) +
+                                       " on this line: setup.exe reads the whole file as Shift-JIS (code page 932), "
+                                       "so its UTF-8 texts come out garbled; save it as UTF-8 throughout");
+    }
+  }
+
   void CheckLines() {
-    for (size_t i = 0; i < scan_.linesWithoutEquals.size(); ++i) {
-      const int line = scan_.linesWithoutEquals[i];
+    // The first line that stops the load, of either kind.
+    int firstBroken = scan_.linesWithoutEquals.empty() ? 0 : scan_.linesWithoutEquals[0];
+    if (!scan_.entriesNotText.empty() && (!firstBroken || scan_.entriesNotText[0].line < firstBroken)) {
+      firstBroken = scan_.entriesNotText[0].line;
+    }
+    const std::string refused = ": setup.exe refuses to start (\"Setup.ini is broken\")";
+    for (const int line : scan_.linesWithoutEquals) {
       std::string message = "line has no \"=\"";
       if (std::find(scan_.linesWithSwallowedEquals.begin(), scan_.linesWithSwallowedEquals.end(), line) !=
           scan_.linesWithSwallowedEquals.end()) {
         message += " (the byte before it starts a double-byte character and takes the \"=\" as its second byte)";
       }
-      if (i == 0) message += ": setup.exe refuses to start (\"Setup.ini is broken\")";
+      if (line == firstBroken) message += refused;
       message += "; write comments with \";\" at the start of the line";
       IniError(line, message);
+    }
+    for (const IniEntry& entry : scan_.entriesNotText) {
+      size_t offset = 0;
+      std::string character;
+      const bool keyIsText = !FirstNonText(entry.keyBytes, scan_.encoding, offset, character);
+      if (keyIsText) FirstNonText(entry.valueBytes, scan_.encoding, offset, character);
+      std::string message = (keyIsText ? "the value of " + Quoted(entry.key) : "the key " + Quoted(entry.key)) +
+                            " is not valid " + EncodingName(scan_.encoding) + " text (at its byte " +
+                            std::to_string(offset + 1) + ": " + HexBytes(character) + ")";
+      if (entry.line == firstBroken) message += refused;
+      IniError(entry.line, message);
     }
     for (int line : scan_.linesWithSwallowedBreak) {
       IniWarning(line, "the line ends in the first byte of a double-byte character: setup.exe takes the line "
@@ -197,14 +230,15 @@ class Checker {
     std::string trimmed = key;
     hadBom = trimmed.compare(0, 3, "\xEF\xBB\xBF") == 0;
     if (hadBom) trimmed.erase(0, 3);
+    const std::string wideSpace = "\xE3\x80\x80";  // U+3000, the full-width space, in UTF-8
     auto blankAtStart = [&]() {
       if (!trimmed.empty() && (trimmed[0] == ' ' || trimmed[0] == '\t')) return 1;
-      if (trimmed.compare(0, 2, "\x81\x40") == 0) return 2;  // full-width space
+      if (trimmed.compare(0, 3, wideSpace) == 0) return 3;
       return 0;
     };
     auto blankAtEnd = [&]() {
       if (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) return 1;
-      if (trimmed.size() >= 2 && trimmed.compare(trimmed.size() - 2, 2, "\x81\x40") == 0) return 2;
+      if (trimmed.size() >= 3 && trimmed.compare(trimmed.size() - 3, 3, wideSpace) == 0) return 3;
       return 0;
     };
     while (int n = blankAtStart()) trimmed.erase(0, n);
@@ -257,7 +291,7 @@ class Checker {
       if (!entry.kept) {
         if (!firstDropped) firstDropped = &entry;
         ++dropped;
-        if (IsKnownKey(entry.key) && !Entry(entry.key)) {
+        if (IsKnownKey(entry.keyBytes) && !Entry(entry.keyBytes)) {
           IniError(entry.line, "key " + entry.key + " comes after the " + std::to_string(SetupIni::kSlots) +
                                    "th entry: setup.exe keeps no more entries and never reads it");
         }
@@ -267,13 +301,13 @@ class Checker {
         IniWarning(entry.line, "key longer than " + std::to_string(SetupIni::kTextSize - 1) +
                                    " bytes: setup.exe keeps only its start");
       }
-      if (!seen.insert(entry.key).second) {
-        const IniEntry* first = Entry(entry.key);
+      if (!seen.insert(entry.keyBytes).second) {
+        const IniEntry* first = Entry(entry.keyBytes);
         IniWarning(entry.line, "duplicate key " + entry.key + ": setup.exe reads the first one (line " +
                                    std::to_string(first->line) + ") and ignores this one");
         continue;
       }
-      if (IsKnownKey(entry.key)) {
+      if (IsKnownKey(entry.keyBytes)) {
         if (entry.valueCut) {
           IniError(entry.line, "value of " + entry.key + " is longer than " +
                                    std::to_string(SetupIni::kTextSize - 1) +
@@ -321,9 +355,9 @@ class Checker {
       const IniEntry* entry = Entry(known.name);
       if (!entry) continue;
       bool outOfRange = false;
-      const int reads = DecimalValue(entry->value.c_str());
+      const int reads = DecimalValue(entry->valueBytes.c_str());
       const std::string readsAs = "setup.exe reads it as " + std::to_string(reads);
-      switch (ReadNumberForm(entry->value, outOfRange)) {
+      switch (ReadNumberForm(entry->valueBytes, outOfRange)) {
         case NumberForm::kWhole:
           break;
         case NumberForm::kLeadingDigits:
@@ -457,7 +491,9 @@ class Checker {
                  : "leads out of the chosen folder: setup.exe will stop the install (\"Setup.ini abnormal\")";
     }
     severity = Severity::kWarning;
-    if (!value.empty() && SeparatorBytes(value)[0]) return "starts with a separator: it is joined after a \"\\\" anyway";
+    if (!value.empty() && (value[0] == '\\' || value[0] == '/')) {
+      return "starts with a separator: it is joined after a \"\\\" anyway";
+    }
     return "";
   }
 
@@ -671,16 +707,17 @@ const std::vector<KnownKey>& KnownKeys() {
   return keys;
 }
 
-std::vector<Finding> CheckSkin(const std::vector<uint8_t>* setupIni, const FolderView& folder) {
-  return Checker(setupIni, folder).Run();
+std::vector<Finding> CheckSkin(const std::vector<uint8_t>* setupIni, const FolderView& folder, std::string* readAs) {
+  if (readAs) readAs->clear();
+  return Checker(setupIni, folder).Run(readAs);
 }
 
-std::vector<Finding> CheckSkinFolder(const FolderView& folder) {
+std::vector<Finding> CheckSkinFolder(const FolderView& folder, std::string* readAs) {
   std::vector<uint8_t> ini;
-  // Setup.ini is read byte by byte by setup.exe, whatever its size.
+  // setup.exe reads Setup.ini whatever its size.
   const bool present = folder.Kind(kIniName) == EntryKind::kFile &&
                        folder.Read(kIniName, UINT64_MAX, ini) == ReadResult::kOk;
-  return CheckSkin(present ? &ini : nullptr, folder);
+  return CheckSkin(present ? &ini : nullptr, folder, readAs);
 }
 
 std::string FormatFinding(const Finding& finding) {

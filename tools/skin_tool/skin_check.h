@@ -1,6 +1,7 @@
 // The skin checker: everything about a setup folder that setup.exe would meet
 // silently or only while it runs, found before the folder ships. Pure C++:
-// the Setup.ini bytes and a FolderView in, a list of findings out.
+// the Setup.ini bytes and a FolderView in, a list of findings out, their
+// texts (Setup.ini's values among them) in UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -21,10 +22,13 @@ struct Finding {
 };
 
 // setupIni: the bytes of Setup.ini, or null when the folder has none.
-std::vector<Finding> CheckSkin(const std::vector<uint8_t>* setupIni, const FolderView& folder);
+// readAs, when given, receives the encoding setup.exe reads Setup.ini in
+// ("UTF-8", "Shift-JIS (code page 932)"; "" when there is none).
+std::vector<Finding> CheckSkin(const std::vector<uint8_t>* setupIni, const FolderView& folder,
+                               std::string* readAs = nullptr);
 
 // Reads Setup.ini through the view, then CheckSkin.
-std::vector<Finding> CheckSkinFolder(const FolderView& folder);
+std::vector<Finding> CheckSkinFolder(const FolderView& folder, std::string* readAs = nullptr);
 
 // "Setup.ini:12: error: ..." / "ui\base.bmp: warning: ..." / "error: ...".
 std::string FormatFinding(const Finding& finding);
