@@ -1,14 +1,13 @@
-// Double-byte characters in ANSI text: which bytes start one. Every walk over
-// the bytes of a name or of Setup.ini, in setup.exe and in skintool, asks here,
-// so that a second byte such as 0x5C ("\") or 0x3D ("=") is never read alone.
+// Double-byte characters in Setup.ini's bytes: which bytes start one. The
+// Setup.ini reader and skintool's report on it ask here; paths and texts
+// inside the program are UTF-16 and never walked byte by byte.
 #pragma once
 
 #include <cstdint>
 
 enum class LeadBytes {
-  kAnyHighByte,     // 0x80 to 0xFF: how Setup.ini is read, whatever the code page
-  kShiftJis,        // code page 932: 0x81 to 0x9F and 0xE0 to 0xFC
-  kSystemCodePage,  // the process's ANSI code page: names and paths setup.exe walks
+  kAnyHighByte,  // 0x80 to 0xFF: how Setup.ini is read
+  kShiftJis,     // code page 932: 0x81 to 0x9F and 0xE0 to 0xFC
 };
 
 // Whether b starts a double-byte character under `rule`; the byte after it
