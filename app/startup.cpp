@@ -3,8 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
+#include "app/memory_byte_source.h"
+#include "common/skin_archive.h"
 #include "common/messages.h"
 #include "app/skin.h"
 #include "app/shutdown.h"
@@ -43,6 +46,51 @@ int RunMessageLoop() {
       WaitMessage();
     }
   }
+}
+
+// The program's own file, for its archive.
+std::wstring OwnPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return L"";
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+// A packed setup.exe carries its skin and payload: found, and its hash
+// checked, before anything else is read. False when it is damaged.
+bool FindPackedSkin() {
+  static SkinArchive archive;  // held for the whole run
+  switch (archive.Open(OwnPath())) {
+    case SkinArchive::Found::kNone:
+      return true;
+    case SkinArchive::Found::kArchive:
+      SetPackedSkin(&archive);
+      return true;
+    case SkinArchive::Found::kDamaged:
+      break;
+  }
+  return false;
+}
+
+// Setup.ini from the current directory, or from the archive of a packed setup.exe.
+bool LoadSetupIni(SetupIni& store) {
+  const SkinArchive* archive = PackedSkin();
+  if (!archive) {
+    store.path = L"Setup.ini";
+    return store.Load();
+  }
+  constexpr uint64_t kLargestSetupIni = 64 << 20;
+  const SkinArchive::Entry* entry = archive->Find(L"Setup.ini");
+  std::vector<uint8_t> bytes;
+  if (!entry || !archive->ReadWhole(*entry, kLargestSetupIni, bytes)) return false;
+  MemoryByteSource source(bytes.data(), bytes.size());
+  return store.LoadFrom(source);
 }
 
 int CentredOrigin(int screen, int size) { return (screen - size) / 2; }
@@ -84,10 +132,14 @@ POINT WindowOrigin(SIZE screen, const RECT& workArea, SIZE window) {
 int RunSetup(HINSTANCE instance, int showCommand) {
   screenReady = 0;
 
+  if (!FindPackedSkin()) {
+    // Nothing of a damaged archive is used, and nothing is made.
+    ShowMessage(nullptr, kMsgPackageDamaged, kCaptionError, MB_OK);
+    return 1;
+  }
   // Setup.ini is looked for in the current directory, not beside the program.
   setupStore = new SetupIni();
-  setupStore->path = L"Setup.ini";
-  if (!setupStore->Load()) {
+  if (!LoadSetupIni(*setupStore)) {
     delete setupStore;
     setupStore = nullptr;
     ShowMessage(nullptr, kMsgSetupIniBroken, kCaptionError, MB_OK);

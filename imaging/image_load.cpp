@@ -6,6 +6,7 @@
 
 #include "common/messages.h"
 #include "common/message_box.h"
+#include "common/skin_archive.h"
 #include "common/text_encoding.h"
 #include "common/win32_guards.h"
 #include "imaging/picture_decoders.h"
@@ -24,8 +25,22 @@ FileHandle OpenForReading(const char* name) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+// The archive's entry of that name, for a packed setup.exe: never a file beside it.
+const SkinArchive::Entry* PackedEntry(const char* name) {
+  const SkinArchive::Entry* entry = PackedSkin()->Find(WideFromShiftJis(name));
+  return entry && !entry->folder ? entry : nullptr;
+}
+
+bool Opens(const char* name) {
+  return PackedSkin() ? PackedEntry(name) != nullptr : static_cast<bool>(OpenForReading(name));
+}
+
 // The whole file, or false when it cannot be opened or read in full.
 bool ReadWholeFile(const char* name, std::vector<uint8_t>& bytes) {
+  if (PackedSkin()) {
+    const SkinArchive::Entry* entry = PackedEntry(name);
+    return entry && PackedSkin()->ReadWhole(*entry, kMaxPictureFileBytes, bytes);
+  }
   FileHandle file = OpenForReading(name);
   if (!file) return false;
   DWORD high = 0;
@@ -53,7 +68,7 @@ void ShowPictureMessage(HWND owner, const char* prefix, const char* name, const 
 uint8_t Surface::ResolveImageName(char* name) {
   const std::string resolved =
       ResolvePictureName(std::string(name, strnlen(name, kNameBuffer)),
-                         [](const std::string& candidate) { return static_cast<bool>(OpenForReading(candidate.c_str())); });
+                         [](const std::string& candidate) { return Opens(candidate.c_str()); });
   if (resolved.empty() || resolved.size() >= kNameBuffer) return 1;
   std::memcpy(name, resolved.c_str(), resolved.size() + 1);
   return 0;

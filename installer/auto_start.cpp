@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "common/paths.h"
+#include "common/skin_archive.h"
+#include "installer/counted_copy.h"
 
 namespace {
 
@@ -23,26 +25,32 @@ constexpr BYTE kShellLinkHeader[20] = {0x4C, 0x00, 0x00, 0x00, 0x01, 0x14, 0x02,
 
 constexpr DWORD kCompareBlock = 64 * 1024;
 
-// Reads up to size bytes; false on a read error.
-bool ReadBlock(HANDLE file, BYTE* buffer, DWORD size, DWORD& read) {
-  read = 0;
-  return ReadFile(file, buffer, size, &read, nullptr) != FALSE;
+// Reads up to `want` bytes, as many as the source gives before its end.
+bool ReadFully(CopySource& source, BYTE* buffer, uint32_t want, uint32_t& got) {
+  got = 0;
+  while (got < want) {
+    uint32_t read = 0;
+    if (!source.Read(buffer + got, want - got, read)) return false;
+    if (read == 0) break;
+    got += read;
+  }
+  return true;
 }
 
-// Whether the installed file's content equals the payload file's and is no shell link.
-bool SameContent(HANDLE installed, HANDLE payload) {
-  LARGE_INTEGER installedSize, payloadSize;
-  if (!GetFileSizeEx(installed, &installedSize) || !GetFileSizeEx(payload, &payloadSize) ||
-      installedSize.QuadPart != payloadSize.QuadPart) {
+// Whether the installed file's content equals the payload's (`payloadSize`
+// bytes read from `payload`) and is no shell link.
+bool SameContent(HANDLE installed, CopySource& payload, uint64_t payloadSize) {
+  LARGE_INTEGER installedSize;
+  if (!GetFileSizeEx(installed, &installedSize) || static_cast<uint64_t>(installedSize.QuadPart) != payloadSize) {
     return false;
   }
+  FileCopySource installedBytes(installed);
   std::vector<BYTE> a(kCompareBlock), b(kCompareBlock);
   bool first = true;
   for (;;) {
-    DWORD readA = 0, readB = 0;
-    if (!ReadBlock(installed, a.data(), kCompareBlock, readA) ||
-        !ReadBlock(payload, b.data(), kCompareBlock, readB) || readA != readB ||
-        std::memcmp(a.data(), b.data(), readA) != 0) {
+    uint32_t readA = 0, readB = 0;
+    if (!installedBytes.Read(a.data(), kCompareBlock, readA) || !ReadFully(payload, b.data(), readA, readB) ||
+        readA != readB || std::memcmp(a.data(), b.data(), readA) != 0) {
       return false;
     }
     if (first && HasShellLinkHeader(a.data(), readA)) return false;
@@ -200,11 +208,23 @@ bool AutoStartTarget::Check(const std::wstring& installFolder, const std::wstrin
       info.nNumberOfLinks != 1) {
     return false;
   }
-  // The same path below the payload.
-  const std::wstring source = JoinPath(sourceFolder, PartBelow(JoinPath(parent, name), destFull));
-  FileHandle payload(CreateFileW(ExtendedLengthPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!payload || !SameContent(file.get(), payload.get())) return false;
+  // The same path below the payload: in the data folder, or in a packed
+  // setup.exe's archive.
+  const std::wstring below = PartBelow(JoinPath(parent, name), destFull);
+  if (const SkinArchive* archive = PackedSkin()) {
+    const SkinArchive::Entry* entry = archive->Find(JoinPath(L"data", below));
+    if (!entry || entry->folder) return false;
+    const auto reader = archive->OpenEntry(*entry);
+    ArchiveCopySource payload(*reader);
+    if (!SameContent(file.get(), payload, entry->size)) return false;
+  } else {
+    FileHandle payload(CreateFileW(ExtendedLengthPath(JoinPath(sourceFolder, below)).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER payloadSize;
+    if (!payload || !GetFileSizeEx(payload.get(), &payloadSize)) return false;
+    FileCopySource bytes(payload.get());
+    if (!SameContent(file.get(), bytes, static_cast<uint64_t>(payloadSize.QuadPart))) return false;
+  }
 
   identity_ = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
   file_ = std::move(file);

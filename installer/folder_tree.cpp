@@ -6,6 +6,7 @@
 
 #include "common/paths.h"
 #include "common/win32_guards.h"
+#include "installer/counted_copy.h"
 #include "installer/path_guard.h"
 #include "installer/setup_shell.h"
 
@@ -133,58 +134,58 @@ void SetupShell::CopyTree(const std::wstring& source, const std::wstring& destin
 
 uint32_t SetupShell::CopyFileCounted(const std::wstring& source, const std::wstring& destination,
                                      std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied) {
-  const std::wstring from = ExtendedLengthPath(source);
-  const std::wstring to = ExtendedLengthPath(destination);
   // Opened as it stands, never followed: a link, or a file with another
   // name elsewhere (a hard link), is not copied.
-  FileHandle in(CreateFileW(from.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  FileHandle in(CreateFileW(ExtendedLengthPath(source).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   BY_HANDLE_FILE_INFORMATION info;
-  if (!in || !GetFileInformationByHandle(in.get(), &info) ||
+  const DWORD size = in ? GetFileSize(in.get(), nullptr) : INVALID_FILE_SIZE;
+  if (size == INVALID_FILE_SIZE || !GetFileInformationByHandle(in.get(), &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1) {
     notCopied++;
     return 0;
   }
+  FileCopySource bytes(in.get());
+  if (!CopyCounted(bytes, size, destination, counter)) notCopied++;
+  return size;
+}
+
+bool CopyCounted(CopySource& in, uint32_t size, const std::wstring& destination, std::atomic<uint32_t>& counter) {
+  const std::wstring to = ExtendedLengthPath(destination);
   // A file standing where the copy goes loses its name and the copy is made
   // anew, never written into: a hard link or a link to a file elsewhere is
   // left as it was. One that cannot be removed (held open, read-only) stays,
   // and this file is not copied.
   DeleteFileW(to.c_str());
-  FileHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  const DWORD size = GetFileSize(in.get(), nullptr);
-  bool complete = static_cast<bool>(out) && size != INVALID_FILE_SIZE;
+  FileHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  bool complete = static_cast<bool>(out);
   GlobalMemory block(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, kBlockSize));
   BYTE* buffer = static_cast<BYTE*>(block.get());
   complete = complete && buffer != nullptr;
 
-  // Moves up to n bytes; only what was read is written, so a file that
+  // Moves up to n bytes; only what was read is written, so a source that
   // shrank meanwhile is never padded with stale buffer bytes.
-  auto move = [&](DWORD n) {
-    DWORD read = 0, written = 0;
-    if (!buffer || !ReadFile(in.get(), buffer, n, &read, nullptr) || read != n) complete = false;
+  auto move = [&](uint32_t n) {
+    uint32_t read = 0;
+    DWORD written = 0;
+    if (!buffer || !in.Read(buffer, n, read) || read != n) complete = false;
     if (read > 0 && (!WriteFile(out.get(), buffer, read, &written, nullptr) || written != read)) {
       complete = false;
     }
     counter += n;  // the planned amount, so that the count meets the scanned total
   };
-  const DWORD planned = size == INVALID_FILE_SIZE ? 0 : size;
-  for (DWORD i = 0; i < planned / kBlockSize; ++i) move(kBlockSize);
-  for (DWORD i = 0; i < planned % kBlockSize; ++i) move(1);
+  for (uint32_t i = 0; i < size / kBlockSize; ++i) move(kBlockSize);
+  for (uint32_t i = 0; i < size % kBlockSize; ++i) move(1);
 
-  // A file that grew after the scan is copied in part only.
-  DWORD extra = 0;
-  if (buffer && ReadFile(in.get(), buffer, 1, &extra, nullptr) && extra != 0) complete = false;
+  // A source that grew after the scan is copied in part only.
+  uint32_t extra = 0;
+  if (buffer && (!in.Read(buffer, 1, extra) || extra != 0)) complete = false;
   block.reset();
-  in.reset();
   const bool created = static_cast<bool>(out);
   out.reset();
-  if (!complete) {
-    // What was written is not the file: leave no empty or cut-off copy behind.
-    if (created) DeleteFileW(to.c_str());
-    notCopied++;
-  }
-  return planned;
+  // What was written is not the file: leave no empty or cut-off copy behind.
+  if (!complete && created) DeleteFileW(to.c_str());
+  return complete;
 }
 
 bool SetupShell::DeleteTreeContents(const std::wstring& folder) {

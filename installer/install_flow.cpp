@@ -7,6 +7,7 @@
 
 #include "common/message_box.h"
 #include "common/messages.h"
+#include "common/skin_archive.h"
 #include "common/paths.h"
 #include "imaging/skin_layout.h"
 #include "installer/auto_start.h"
@@ -206,9 +207,10 @@ bool HasUsableProgressBar() {
   return false;
 }
 
-// sourceFolder := the current directory + "\data" ("" when it cannot be had).
+// sourceFolder := the current directory + "\data" ("" when it cannot be had,
+// and for a packed setup.exe, whose payload is its archive's, never files beside it).
 void TakeSourceFolder() {
-  if (!ResolveFullPath(L"data", sourceFolder)) sourceFolder.clear();
+  if (PackedSkin() || !ResolveFullPath(L"data", sourceFolder)) sourceFolder.clear();
 }
 
 // The record's name is free, or holds a record: anything else standing
@@ -269,7 +271,8 @@ bool IsDestinationAllowed(const std::wstring& installDest) {
 
 // totalBytes := the payload's size, which must fit on the chosen folder's drive.
 bool HasRoomForPayload() {
-  totalBytes = installHost.shell->ScanTreeSize(sourceFolder);
+  const SkinArchive* archive = PackedSkin();
+  totalBytes = archive ? installHost.shell->ScanArchiveSize(*archive) : installHost.shell->ScanTreeSize(sourceFolder);
   if (!installHost.shell->LacksFreeSpace(installFolder, totalBytes)) return true;
   ShowError(kMsgNotEnoughSpace);
   return false;
@@ -343,27 +346,33 @@ void CopyPayload() {
   // payload folder itself, stay the folders they are while the copy works;
   // it goes by their held paths, so a link above them pointed elsewhere
   // meanwhile changes nothing. A destination or a payload that cannot be held
-  // gets or gives nothing.
+  // gets or gives nothing. A packed setup.exe's payload is its archive, which
+  // it holds from its start.
   FolderChain folders;
-  FileHandle payload;
   if (folders.Hold(installFolder, destFolder) != FolderCheck::kHeld) {
     filesNotCopied++;
     return;
   }
-  const FolderCheck source = HoldRealFolder(sourceFolder, payload);
-  if (source == FolderCheck::kMissing) return;  // no payload: nothing to copy
-  if (source != FolderCheck::kHeld) {
-    filesNotCopied++;
-    return;
+  const SkinArchive* archive = PackedSkin();
+  FileHandle payload;
+  if (!archive) {
+    const FolderCheck source = HoldRealFolder(sourceFolder, payload);
+    if (source == FolderCheck::kMissing) return;  // no payload: nothing to copy
+    if (source != FolderCheck::kHeld) {
+      filesNotCopied++;
+      return;
+    }
   }
   if (copyStartHook) copyStartHook();
   const std::wstring destination = folders.FinalPath();
-  const std::wstring payloadFolder = FinalPathOf(payload.get());
-  if (destination.empty() || payloadFolder.empty()) {
+  const std::wstring payloadFolder = archive ? L"" : FinalPathOf(payload.get());
+  if (destination.empty() || (!archive && payloadFolder.empty())) {
     filesNotCopied++;
-    return;
+  } else if (archive) {
+    installHost.shell->CopyArchiveTree(*archive, destination, copiedBytes, filesNotCopied);
+  } else {
+    installHost.shell->CopyTree(payloadFolder, destination, copiedBytes, filesNotCopied);
   }
-  installHost.shell->CopyTree(payloadFolder, destination, copiedBytes, filesNotCopied);
 }
 
 void InstallCommand() {

@@ -17,6 +17,8 @@ inline bool IsSpaceShort(uint64_t available, uint32_t needed) { return available
 // that is not a file-system folder).
 enum class FolderChoice { kChosen, kCancelled };
 
+class SkinArchive;
+
 class SetupShell {
  public:
   explicit SetupShell(HWND owner) : owner_(owner) {}
@@ -37,6 +39,11 @@ class SetupShell {
   // created or removed then).
   uint32_t CopyFileCounted(const std::wstring& source, const std::wstring& destination,
                            std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied);
+  // The same for a packed setup.exe: the archive's entries below "data\"
+  // measured, and copied into destination in the archive's order.
+  uint32_t ScanArchiveSize(const SkinArchive& archive);
+  void CopyArchiveTree(const SkinArchive& archive, const std::wstring& destination,
+                       std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied);
   // Deletes everything below folder; the folder itself stays. Links inside
   // it are removed as links: what they point to is never entered. True when
   // nothing is left below it (or it is gone); false when something stays or

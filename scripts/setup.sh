@@ -80,6 +80,9 @@ fetch_source() {
 # An assignment passes a failing $(...) on, so a fetch that fails stops the set-up here.
 png_src=$(fetch_source libpng1.6) || exit 1
 jpeg_src=$(fetch_source libjpeg-turbo) || exit 1
+# zlib's own source, for its contrib/minizip: the zip reader and writer of the
+# packed setup.exe, compiled into the build (cmake/minizip.cmake).
+fetch_source zlib >/dev/null || exit 1
 gtest_src=/usr/src/googletest
 
 png_args=(-DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DZLIB_USE_STATIC_LIBS=ON)

@@ -48,6 +48,7 @@ TEST(Messages, TextsAreTheJapaneseSentencesInShiftJis) {
       {kMsgUninstallIncomplete, L"アンインストールを完了できませんでした。削除できなかったものがあります。確認してから、もう一度アンインストールしてください。"},
       {kMsgChosenFolderPrefix, L"選択されたフォルダ "},
       {kMsgChosenFolderUnusableSuffix, L" は安全に使用できないため、インストールを中止しました。別のフォルダを選択してください。"},
+      {kMsgPackageDamaged, L"このインストーラのファイルは壊れているか、変更されています。インストーラを入手し直してください。"},
       {kMsgDllSearchUnsafe,
        L"このシステムではDLLの読み込み先を安全に制限できないため、インストーラを起動できません。"
        L"Windowsを更新してください。"},

@@ -1,0 +1,229 @@
+#include "common/skin_archive.h"
+
+#include <unzip.h>
+
+#include <array>
+
+#include "common/packed_layout.h"
+#include "common/sha256.h"
+#include "common/text_encoding.h"
+
+namespace {
+
+const SkinArchive* packedSkin = nullptr;
+
+// The archive as minizip sees a file: `size` bytes of `file` from `offset`,
+// read by position so that each reader has its own place in it.
+struct Region {
+  HANDLE file;
+  uint64_t offset, size;
+};
+struct RegionStream {
+  Region region;
+  uint64_t position = 0;
+  bool failed = false;
+};
+
+voidpf ZCALLBACK OpenRegion(voidpf opaque, const void*, int mode) {
+  if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+  return new RegionStream{*static_cast<Region*>(opaque)};
+}
+
+uLong ZCALLBACK ReadRegion(voidpf, voidpf stream, void* buffer, uLong size) {
+  auto* s = static_cast<RegionStream*>(stream);
+  if (s->position >= s->region.size) return 0;
+  const uint64_t left = s->region.size - s->position;
+  const DWORD want = static_cast<DWORD>(size < left ? size : left);
+  const uint64_t at = s->region.offset + s->position;
+  OVERLAPPED where = {};
+  where.Offset = static_cast<DWORD>(at);
+  where.OffsetHigh = static_cast<DWORD>(at >> 32);
+  DWORD got = 0;
+  if (!ReadFile(s->region.file, buffer, want, &got, &where)) {
+    s->failed = true;
+    return 0;
+  }
+  s->position += got;
+  return got;
+}
+
+uLong ZCALLBACK WriteRegion(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T ZCALLBACK TellRegion(voidpf, voidpf stream) { return static_cast<RegionStream*>(stream)->position; }
+
+long ZCALLBACK SeekRegion(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+  auto* s = static_cast<RegionStream*>(stream);
+  uint64_t base = 0;
+  if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = s->position;
+  if (origin == ZLIB_FILEFUNC_SEEK_END) base = s->region.size;
+  if (offset > s->region.size || base > s->region.size - offset) return -1;
+  s->position = base + offset;
+  return 0;
+}
+
+int ZCALLBACK CloseRegion(voidpf, voidpf stream) {
+  delete static_cast<RegionStream*>(stream);
+  return 0;
+}
+
+int ZCALLBACK RegionError(voidpf, voidpf stream) { return static_cast<RegionStream*>(stream)->failed ? 1 : 0; }
+
+// A minizip handle on the archive, closed exactly once.
+class Unzip {
+ public:
+  Unzip(HANDLE file, uint64_t offset, uint64_t size) : region_{file, offset, size} {
+    zlib_filefunc64_def functions = {OpenRegion, ReadRegion, WriteRegion, TellRegion,
+                                     SeekRegion, CloseRegion, RegionError, &region_};
+    zip_ = unzOpen2_64("archive", &functions);
+  }
+  ~Unzip() {
+    if (zip_) unzClose(zip_);
+  }
+  Unzip(const Unzip&) = delete;
+  Unzip& operator=(const Unzip&) = delete;
+  unzFile get() const { return zip_; }
+
+ private:
+  Region region_;  // minizip keeps a pointer to it through `opaque`
+  unzFile zip_ = nullptr;
+};
+
+class EntryReader : public SkinArchive::Reader {
+ public:
+  EntryReader(HANDLE file, uint64_t offset, uint64_t size, const SkinArchive::Entry& entry)
+      : zip_(file, offset, size) {
+    unz64_file_pos position = {entry.directoryPosition, entry.number};
+    open_ = zip_.get() && unzGoToFilePos64(zip_.get(), &position) == UNZ_OK &&
+            unzOpenCurrentFile(zip_.get()) == UNZ_OK;
+  }
+  ~EntryReader() override {
+    if (open_) unzCloseCurrentFile(zip_.get());
+  }
+  bool Read(void* buffer, uint32_t size, uint32_t& got) override {
+    got = 0;
+    if (!open_) return ended_;  // after a clean end, reads give no bytes
+    const int read = unzReadCurrentFile(zip_.get(), buffer, size);
+    if (read < 0) return false;
+    got = static_cast<uint32_t>(read);
+    if (got > 0) return true;
+    // The end: minizip checks the entry's CRC as it closes it.
+    open_ = false;
+    ended_ = unzCloseCurrentFile(zip_.get()) == UNZ_OK;
+    return ended_;
+  }
+
+ private:
+  Unzip zip_;
+  bool open_ = false;
+  bool ended_ = false;
+};
+
+}  // namespace
+
+SkinArchive::Found SkinArchive::Open(const std::wstring& path) {
+  entries_.clear();
+  file_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER fileSize;
+  // The program's own file always opens for reading; a writer holding it
+  // open would be able to change it under the hash.
+  if (!file_ || !GetFileSizeEx(file_.get(), &fileSize)) return Found::kDamaged;
+  std::array<uint8_t, 4096> headers = {};
+  DWORD read = 0;
+  if (!ReadFile(file_.get(), headers.data(), static_cast<DWORD>(headers.size()), &read, nullptr)) {
+    return Found::kDamaged;
+  }
+  uint64_t signedEnd = 0, imageEnd = 0;
+  const uint64_t total = static_cast<uint64_t>(fileSize.QuadPart);
+  if (!PeExtents(headers.data(), read, total, signedEnd, imageEnd)) return Found::kDamaged;
+  if (signedEnd - imageEnd < kPackTrailerSize) {
+    file_.reset();
+    return Found::kNone;  // nothing after the image: the folder form
+  }
+  std::array<uint8_t, kPackTrailerSize> tail = {};
+  OVERLAPPED at = {};
+  const uint64_t trailerAt = signedEnd - kPackTrailerSize;
+  at.Offset = static_cast<DWORD>(trailerAt);
+  at.OffsetHigh = static_cast<DWORD>(trailerAt >> 32);
+  PackTrailer trailer;
+  if (!ReadFile(file_.get(), tail.data(), static_cast<DWORD>(tail.size()), &read, &at) || read != tail.size()) {
+    return Found::kDamaged;
+  }
+  if (!DecodeTrailer(tail.data(), trailer)) {
+    file_.reset();
+    return Found::kNone;  // bytes after the image, but no archive of ours
+  }
+  std::array<uint8_t, kSha256Size> digest = {};
+  if (!TrailerFits(trailer, imageEnd, signedEnd) ||
+      !Sha256OfFileRange(file_.get(), trailer.archiveOffset, trailer.archiveSize, digest) ||
+      digest != trailer.sha256) {
+    return Found::kDamaged;
+  }
+  offset_ = trailer.archiveOffset;
+  size_ = trailer.archiveSize;
+  return List() ? Found::kArchive : Found::kDamaged;
+}
+
+bool SkinArchive::List() {
+  Unzip zip(file_.get(), offset_, size_);
+  if (!zip.get()) return false;
+  for (int status = unzGoToFirstFile(zip.get()); status == UNZ_OK; status = unzGoToNextFile(zip.get())) {
+    unz_file_info64 info;
+    char name[1024] = {};
+    unz64_file_pos position;
+    if (unzGetCurrentFileInfo64(zip.get(), &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK ||
+        info.size_filename >= sizeof name || unzGetFilePos64(zip.get(), &position) != UNZ_OK) {
+      return false;
+    }
+    Entry entry;
+    if (!DecodeText(std::string(name, info.size_filename), TextEncoding::kUtf8, entry.name) ||
+        entry.name.empty()) {
+      return false;
+    }
+    for (wchar_t& c : entry.name) {
+      if (c == L'/') c = L'\\';
+    }
+    entry.folder = entry.name.back() == L'\\';
+    if (entry.folder) entry.name.pop_back();
+    entry.size = info.uncompressed_size;
+    entry.directoryPosition = position.pos_in_zip_directory;
+    entry.number = position.num_of_file;
+    entries_.push_back(std::move(entry));
+  }
+  return true;
+}
+
+const SkinArchive::Entry* SkinArchive::Find(const std::wstring& name) const {
+  for (const Entry& entry : entries_) {
+    if (entry.name.size() == name.size() &&
+        CompareStringOrdinal(entry.name.data(), static_cast<int>(entry.name.size()), name.data(),
+                             static_cast<int>(name.size()), TRUE) == CSTR_EQUAL) {
+      return &entry;
+    }
+  }
+  return nullptr;
+}
+
+std::unique_ptr<SkinArchive::Reader> SkinArchive::OpenEntry(const Entry& entry) const {
+  return std::make_unique<EntryReader>(file_.get(), offset_, size_, entry);
+}
+
+bool SkinArchive::ReadWhole(const Entry& entry, uint64_t limit, std::vector<uint8_t>& bytes) const {
+  bytes.clear();
+  if (entry.folder || entry.size > limit) return false;
+  bytes.resize(static_cast<size_t>(entry.size));
+  auto reader = OpenEntry(entry);
+  size_t done = 0;
+  uint32_t got = 0;
+  uint8_t extra = 0;
+  while (done < bytes.size()) {
+    const uint64_t left = bytes.size() - done;
+    const uint32_t want = left > 0x100000 ? 0x100000 : static_cast<uint32_t>(left);
+    if (!reader->Read(bytes.data() + done, want, got) || got == 0) return false;
+    done += got;
+  }
+  // The end, where the entry's CRC is checked.
+  return reader->Read(&extra, 1, got) && got == 0;
+}
+
+const SkinArchive* PackedSkin() { return packedSkin; }
+void SetPackedSkin(const SkinArchive* archive) { packedSkin = archive; }
