@@ -16,6 +16,8 @@ from skins import (BAR, INSTALL, INSTALL_H, UNINSTALL_H, Picture, ini_bytes, sol
                    standard_skin)
 
 SHIFT_JIS_NAME = "説明つきアプリ"
+CHOSEN_UNUSABLE = ("選択されたフォルダ %s は安全に使用できないため、インストールを中止しました。"
+                   "別のフォルダを選択してください。")
 PAYLOAD = {
     "data/readme.txt": b"read me\r\n",
     "data/bin/tool.bin": bytes(range(256)) * 9 + b"tail",  # 2 blocks and a tail
@@ -214,19 +216,24 @@ class Install(unittest.TestCase):
             self.assertFalse(machine.record.exists())
             screen.wait_highlight(25, 255, INSTALL_H)  # Install can be pressed again
 
+    def choose_desktop_folder(self, run, typed: str):
+        """Presses Install and picks the Desktop's folder that typing `typed` reaches."""
+        screen = self.start_install(run)
+        chooser = run.wait_window(title=CHOOSER_TITLE)
+        # Into the folder tree (on the Desktop), open it, and type to the folder.
+        run.key("shift+Tab", window=chooser)
+        run.key("Right")
+        run.xdotool("type", typed)
+        run.key("Return")
+        return screen
+
     def test_a_folder_that_code_page_932_cannot_name_is_installed_into(self):
         # Its ANSI form would be a best-fit "Jose": another folder than the chosen one.
         with skin_run(self._testMethodName, app_skin(), start=False, **APP_KEYS) as run:
             machine = Machine(run)
             (machine.desktop / "José").mkdir()
             run.start()
-            screen = self.start_install(run)
-            chooser = run.wait_window(title=CHOOSER_TITLE)
-            # Into the folder tree (on the Desktop), open it, and type to the folder.
-            run.key("shift+Tab", window=chooser)
-            run.key("Right")
-            run.xdotool("type", "Jos")
-            run.key("Return")
+            screen = self.choose_desktop_folder(run, "Jos")
             wait_for(lambda: machine.record.exists() or program_boxes(run), 30,
                      what="the uninstall record")
             self.assertEqual(program_boxes(run), [])
@@ -237,6 +244,33 @@ class Install(unittest.TestCase):
             link = run.read_link(machine.programs_windows_path + "\\TestApp\\Read me.lnk")
             self.assertEqual(link["target"], chosen + "\\Games\\MyApp\\readme.txt")
             screen.wait_highlight(155, 255, UNINSTALL_H)
+
+    def test_a_chosen_folder_that_cannot_be_held_is_named_and_gets_nothing(self):
+        # Held open without sharing by another program: it cannot be held as the
+        # folder it is (as a junction a standard user made cannot, on Windows 11).
+        with skin_run(self._testMethodName, app_skin(), start=False, **APP_KEYS) as run:
+            machine = Machine(run)
+            (machine.desktop / "Locked").mkdir()
+            run.start()
+            out = run.scratch / "lock.out"
+            with open(out, "wb") as sink:
+                locker = subprocess.Popen(
+                    ["wine", str(run.probe), "lock", machine.desktop_windows_path + "\\Locked", "120"],
+                    cwd=run.drive, env=run.env(), stdin=subprocess.DEVNULL, stdout=sink,
+                    stderr=subprocess.STDOUT)
+            try:
+                wait_for(lambda: b"locked" in out.read_bytes() or locker.poll() is not None, 20,
+                         what="the lock on the folder")
+                screen = self.choose_desktop_folder(run, "Lock")
+                box = answer_box(run)
+                chosen = machine.desktop_windows_path + "\\Locked"
+                self.assertEqual((box.caption, box.text), ("Error", CHOSEN_UNUSABLE % chosen))
+            finally:
+                locker.kill()
+                locker.wait()
+            self.assertEqual(files_below(machine.desktop), ["Locked"], "nothing was made")
+            self.assertFalse(machine.record.exists())
+            screen.wait_highlight(25, 255, INSTALL_H)  # Install can be pressed again
 
     def test_a_destination_that_is_not_created_is_reported(self):
         keys = dict(APP_KEYS, CreateDirectory1="", InstallDest="Nowhere")

@@ -5,7 +5,7 @@
 //   probe ancestors            one JSON list: its own exe name, its parent's, and so on up
 //   probe close HWND           posts WM_CLOSE
 //   probe press HWND BUTTON_ID clicks a dialog button (BM_CLICK, else WM_COMMAND)
-//   probe lock FILE SECONDS    holds FILE open without sharing, prints "locked", then waits
+//   probe lock FILE SECONDS    holds FILE (or a folder) open without sharing, prints "locked", then waits
 //   probe close-on-input HWND  prints "ready", posts WM_CLOSE once a line arrives on stdin
 //   probe link FILE            reads a shortcut back: one JSON line, target, folder, description
 //   probe hold                 brings up Wine's desktop and services, prints "ready", then stays
@@ -295,8 +295,9 @@ int wmain(int argc, wchar_t** argv) {
     return status;
   }
   if (command == L"lock" && argc == 4) {
+    // A folder too: backup semantics open either.
     HANDLE file = CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 1;
     fputs("locked\n", stdout);
     fflush(stdout);
