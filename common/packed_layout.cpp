@@ -35,12 +35,13 @@ bool DecodeTrailer(const uint8_t* bytes, PackTrailer& trailer) {
   return true;
 }
 
-bool PeExtents(const uint8_t* headers, size_t headerSize, uint64_t fileSize, uint64_t& signedEnd,
-               uint64_t& imageEnd) {
+bool ReadPeLayout(const uint8_t* headers, size_t headerSize, uint64_t fileSize, PeLayout& layout) {
   if (headerSize < 0x40 || headers[0] != 'M' || headers[1] != 'Z') return false;
   const uint32_t pe = Read32(headers + 0x3C);
   if (pe > headerSize || headerSize - pe < 24 || std::memcmp(headers + pe, "PE\0\0", 4) != 0) return false;
   const uint16_t sections = Read16(headers + pe + 6);
+  const uint32_t symbols = Read32(headers + pe + 12);
+  const uint32_t symbolCount = Read32(headers + pe + 16);
   const uint16_t optionalSize = Read16(headers + pe + 20);
   const size_t optional = pe + 24;
   if (optionalSize < 2 || headerSize - optional < optionalSize) return false;
@@ -50,24 +51,34 @@ bool PeExtents(const uint8_t* headers, size_t headerSize, uint64_t fileSize, uin
   const size_t directories = optional + (magic == 0x20B ? 112 : magic == 0x10B ? 96 : 0);
   if (directories == optional) return false;
   const size_t security = directories + 4 * 8;
-  signedEnd = fileSize;
+  layout.signedEnd = fileSize;
   if (security + 8 <= optional + optionalSize) {
     const uint32_t certificates = Read32(headers + security);
     const uint32_t certificatesSize = Read32(headers + security + 4);
     if (certificatesSize != 0) {
       if (certificates > fileSize || fileSize - certificates < certificatesSize) return false;
-      signedEnd = certificates;
+      layout.signedEnd = certificates;
     }
   }
   const size_t table = optional + optionalSize;
   if (headerSize - table < static_cast<size_t>(sections) * 40) return false;
-  imageEnd = 0;
+  layout.sectionsEnd = 0;
   for (uint16_t i = 0; i < sections; ++i) {
     const uint8_t* section = headers + table + i * 40;
     const uint64_t end = static_cast<uint64_t>(Read32(section + 20)) + Read32(section + 16);
-    if (end > imageEnd) imageEnd = end;
+    if (end > layout.sectionsEnd) layout.sectionsEnd = end;
   }
-  return imageEnd <= signedEnd;
+  layout.stringTableAt = symbols == 0 ? 0 : static_cast<uint64_t>(symbols) + uint64_t{symbolCount} * 18;
+  return layout.sectionsEnd <= layout.signedEnd && layout.stringTableAt <= layout.signedEnd;
+}
+
+uint64_t ProgramEnd(const PeLayout& layout, uint32_t stringTableSize) {
+  const uint64_t symbolsEnd = layout.stringTableAt == 0 ? 0 : layout.stringTableAt + stringTableSize;
+  return symbolsEnd > layout.sectionsEnd ? symbolsEnd : layout.sectionsEnd;
+}
+
+bool StartsAsZip(const uint8_t* bytes, size_t size) {
+  return size >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 && bytes[3] == 4;
 }
 
 bool TrailerFits(const PackTrailer& trailer, uint64_t imageEnd, uint64_t signedEnd) {

@@ -28,12 +28,25 @@ bool DecodeTrailer(const uint8_t* bytes, PackTrailer& trailer);
 
 // From the first bytes of a PE file (at least its headers: 4 KiB is plenty)
 // and its size: where the signed data ends (the certificate table's offset,
-// or the file's end when it is not signed) and where the image's own data
-// ends (the end of its last section's raw data). False for a file that is no
-// well-formed PE file of that size.
-bool PeExtents(const uint8_t* headers, size_t headerSize, uint64_t fileSize, uint64_t& signedEnd,
-               uint64_t& imageEnd);
+// or the file's end when it is not signed), where its sections' raw data
+// ends, and where its COFF string table's size field lies (0 without a
+// symbol table; the string table follows the symbols and ends the program's
+// own bytes). False for a file that is no well-formed PE file of that size.
+struct PeLayout {
+  uint64_t signedEnd = 0;
+  uint64_t sectionsEnd = 0;
+  uint64_t stringTableAt = 0;
+};
+bool ReadPeLayout(const uint8_t* headers, size_t headerSize, uint64_t fileSize, PeLayout& layout);
+
+// Where the program's own bytes end: its sections, or the string table of
+// `stringTableSize` bytes (read at layout.stringTableAt) where there is one.
+uint64_t ProgramEnd(const PeLayout& layout, uint32_t stringTableSize);
+
+// Whether bytes begin as a zip archive does (a local file header).
+bool StartsAsZip(const uint8_t* bytes, size_t size);
 
 // Whether a trailer read just before signedEnd describes an archive that lies
-// between imageEnd and the trailer, with at most 7 bytes of padding after it.
+// between imageEnd (the program's end) and the trailer, with at most 7 bytes
+// of padding after it.
 bool TrailerFits(const PackTrailer& trailer, uint64_t imageEnd, uint64_t signedEnd);

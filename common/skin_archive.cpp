@@ -3,6 +3,7 @@
 #include <unzip.h>
 
 #include <array>
+#include <cstring>
 
 #include "common/packed_layout.h"
 #include "common/sha256.h"
@@ -22,29 +23,66 @@ struct RegionStream {
   Region region;
   uint64_t position = 0;
   bool failed = false;
+  // minizip reads headers a few bytes at a time: they come from a block read ahead.
+  std::vector<uint8_t> ahead;
+  uint64_t aheadStart = 0;
 };
+
+constexpr DWORD kReadAhead = 64 * 1024;
+
+bool ReadRegionAt(const Region& region, uint64_t position, void* buffer, DWORD size, DWORD& got) {
+  const uint64_t at = region.offset + position;
+  OVERLAPPED where = {};
+  where.Offset = static_cast<DWORD>(at);
+  where.OffsetHigh = static_cast<DWORD>(at >> 32);
+  got = 0;
+  return ReadFile(region.file, buffer, size, &got, &where) != FALSE;
+}
 
 voidpf ZCALLBACK OpenRegion(voidpf opaque, const void*, int mode) {
   if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
-  return new RegionStream{*static_cast<Region*>(opaque)};
+  auto* stream = new RegionStream;
+  stream->region = *static_cast<Region*>(opaque);
+  return stream;
 }
 
 uLong ZCALLBACK ReadRegion(voidpf, voidpf stream, void* buffer, uLong size) {
   auto* s = static_cast<RegionStream*>(stream);
-  if (s->position >= s->region.size) return 0;
-  const uint64_t left = s->region.size - s->position;
-  const DWORD want = static_cast<DWORD>(size < left ? size : left);
-  const uint64_t at = s->region.offset + s->position;
-  OVERLAPPED where = {};
-  where.Offset = static_cast<DWORD>(at);
-  where.OffsetHigh = static_cast<DWORD>(at >> 32);
-  DWORD got = 0;
-  if (!ReadFile(s->region.file, buffer, want, &got, &where)) {
-    s->failed = true;
-    return 0;
+  auto* out = static_cast<uint8_t*>(buffer);
+  uLong done = 0;
+  while (done < size && s->position < s->region.size) {
+    const uint64_t left = s->region.size - s->position;
+    const uint64_t wanted = size - done < left ? size - done : left;
+    if (s->position >= s->aheadStart && s->position < s->aheadStart + s->ahead.size()) {
+      const uint64_t offset = s->position - s->aheadStart;
+      const uint64_t n = wanted < s->ahead.size() - offset ? wanted : s->ahead.size() - offset;
+      std::memcpy(out + done, s->ahead.data() + offset, static_cast<size_t>(n));
+      done += static_cast<uLong>(n);
+      s->position += n;
+      continue;
+    }
+    DWORD got = 0;
+    if (wanted >= kReadAhead) {  // a large read goes straight through
+      if (!ReadRegionAt(s->region, s->position, out + done, static_cast<DWORD>(wanted), got) || got == 0) {
+        s->failed = true;
+        break;
+      }
+      done += got;
+      s->position += got;
+      continue;
+    }
+    // Never past the archive's end: nothing beyond it is read.
+    s->ahead.resize(left < kReadAhead ? static_cast<size_t>(left) : kReadAhead);
+    if (!ReadRegionAt(s->region, s->position, s->ahead.data(), static_cast<DWORD>(s->ahead.size()), got) ||
+        got == 0) {
+      s->ahead.clear();
+      s->failed = true;
+      break;
+    }
+    s->ahead.resize(got);
+    s->aheadStart = s->position;
   }
-  s->position += got;
-  return got;
+  return done;
 }
 
 uLong ZCALLBACK WriteRegion(voidpf, voidpf, const void*, uLong) { return 0; }
@@ -120,6 +158,19 @@ class EntryReader : public SkinArchive::Reader {
 
 }  // namespace
 
+namespace {
+
+// Reads `size` bytes at `offset`; false unless all of them came.
+bool ReadAt(HANDLE file, uint64_t offset, void* buffer, DWORD size) {
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD read = 0;
+  return ReadFile(file, buffer, size, &read, &at) && read == size;
+}
+
+}  // namespace
+
 SkinArchive::Found SkinArchive::Open(const std::wstring& path) {
   entries_.clear();
   file_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -127,33 +178,40 @@ SkinArchive::Found SkinArchive::Open(const std::wstring& path) {
   // The program's own file always opens for reading; a writer holding it
   // open would be able to change it under the hash.
   if (!file_ || !GetFileSizeEx(file_.get(), &fileSize)) return Found::kDamaged;
-  std::array<uint8_t, 4096> headers = {};
-  DWORD read = 0;
-  if (!ReadFile(file_.get(), headers.data(), static_cast<DWORD>(headers.size()), &read, nullptr)) {
-    return Found::kDamaged;
-  }
-  uint64_t signedEnd = 0, imageEnd = 0;
   const uint64_t total = static_cast<uint64_t>(fileSize.QuadPart);
-  if (!PeExtents(headers.data(), read, total, signedEnd, imageEnd)) return Found::kDamaged;
-  if (signedEnd - imageEnd < kPackTrailerSize) {
-    file_.reset();
-    return Found::kNone;  // nothing after the image: the folder form
-  }
-  std::array<uint8_t, kPackTrailerSize> tail = {};
-  OVERLAPPED at = {};
-  const uint64_t trailerAt = signedEnd - kPackTrailerSize;
-  at.Offset = static_cast<DWORD>(trailerAt);
-  at.OffsetHigh = static_cast<DWORD>(trailerAt >> 32);
-  PackTrailer trailer;
-  if (!ReadFile(file_.get(), tail.data(), static_cast<DWORD>(tail.size()), &read, &at) || read != tail.size()) {
+  std::array<uint8_t, 4096> headers = {};
+  const DWORD headerSize = total < headers.size() ? static_cast<DWORD>(total) : static_cast<DWORD>(headers.size());
+  PeLayout layout;
+  uint32_t stringTableSize = 0;
+  if (!ReadAt(file_.get(), 0, headers.data(), headerSize) ||
+      !ReadPeLayout(headers.data(), headerSize, total, layout) ||
+      (layout.stringTableAt != 0 && !ReadAt(file_.get(), layout.stringTableAt, &stringTableSize, 4))) {
     return Found::kDamaged;
   }
-  if (!DecodeTrailer(tail.data(), trailer)) {
+  const uint64_t programEnd = ProgramEnd(layout, stringTableSize);
+  if (programEnd >= layout.signedEnd) {
     file_.reset();
-    return Found::kNone;  // bytes after the image, but no archive of ours
+    return Found::kNone;  // nothing after the program: the folder form
+  }
+  // An archive of ours starts right after the program and ends with the
+  // trailer; bytes there that start as no archive are someone else's.
+  std::array<uint8_t, kPackTrailerSize> tail = {};
+  PackTrailer trailer;
+  uint8_t start[4] = {};
+  const bool archiveFollows = layout.signedEnd - programEnd >= sizeof start &&
+                              ReadAt(file_.get(), programEnd, start, sizeof start) &&
+                              StartsAsZip(start, sizeof start);
+  const bool trailerFound = layout.signedEnd - programEnd >= kPackTrailerSize &&
+                            ReadAt(file_.get(), layout.signedEnd - kPackTrailerSize, tail.data(),
+                                   static_cast<DWORD>(tail.size())) &&
+                            DecodeTrailer(tail.data(), trailer);
+  if (!trailerFound) {
+    if (archiveFollows) return Found::kDamaged;  // its end is gone: cut short
+    file_.reset();
+    return Found::kNone;
   }
   std::array<uint8_t, kSha256Size> digest = {};
-  if (!TrailerFits(trailer, imageEnd, signedEnd) ||
+  if (!TrailerFits(trailer, programEnd, layout.signedEnd) ||
       !Sha256OfFileRange(file_.get(), trailer.archiveOffset, trailer.archiveSize, digest) ||
       digest != trailer.sha256) {
     return Found::kDamaged;
