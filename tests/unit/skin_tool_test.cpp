@@ -113,6 +113,16 @@ TestPicture BasePicture() {
   return base;
 }
 
+// An RGBA PNG of `picture` whose top-left `side` x `side` square is `colour`
+// and fully transparent, as an editor saves a cut-out corner.
+Bytes TransparentCorner(TestPicture picture, int side, Rgb colour) {
+  std::vector<uint8_t> alpha(picture.pixels.size(), 255);
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) picture.pixels[y * picture.width + x] = colour, alpha[y * picture.width + x] = 0;
+  }
+  return MakePng(picture, 6, 8, false, alpha);
+}
+
 // A clean skin in every picture form. Setup.ini has CR LF line ends; the
 // line numbers below are the ones the cases refer to.
 struct Skin {
@@ -223,6 +233,22 @@ const Case kCases[] = {
      Severity::kWarning, "Setup.ini", 25, "unknown key \"Colour\""},
     {"not a number", [](Skin& s) { s.Set(8, "InstallButtonX=twenty"); },
      Severity::kError, "Setup.ini", 8, "is not a number: setup.exe reads it as 0"},
+    {"misspelt button key", [](Skin& s) { s.Set(8, "InstalButtonX=20"); },
+     Severity::kError, "Setup.ini", 8,
+     "unknown key \"InstalButtonX\", ignored by setup.exe; without InstallButtonX it places ui\\Install and "
+     "ui\\Install_h at x = 0 (a missing number reads as 0); did you mean InstallButtonX?"},
+    {"misspelt button key on the other axis", [](Skin& s) { s.Set(13, "ExitButonY=250"); },
+     Severity::kError, "Setup.ini", 13, "without ExitButtonY it places ui\\Exit and ui\\Exit_h at y = 0"},
+    {"bar key in the wrong case", [](Skin& s) { s.Set(15, "ProgressbarY=200"); },
+     Severity::kError, "Setup.ini", 15,
+     "without ProgressBarY it places ui\\ProgressBar at y = 0 (a missing number reads as 0); did you mean "
+     "ProgressBarY? (keys are exact: case and blanks count)"},
+    {"title key in the wrong case", [](Skin& s) { s.Set(4, "TitlebarX=10"); },
+     Severity::kError, "Setup.ini", 4, "without TitleBarX the title rectangle starts at x = 0"},
+    {"misspelt title size", [](Skin& s) { s.Set(6, "TitleBarWidht=380"); },
+     Severity::kError, "Setup.ini", 6,
+     "without TitleBarWidth the title rectangle is one pixel wide (a missing number reads as 0), so the window can "
+     "hardly be moved"},
     {"number with a unit", [](Skin& s) { s.Set(9, "InstallButtonY=250px"); },
      Severity::kWarning, "Setup.ini", 9, "reads it as 250"},
     {"key past the store's capacity",
@@ -247,9 +273,43 @@ const Case kCases[] = {
     {"8-bit BMP", [](Skin& s) { s.files["ui\\ProgressBar.bmp"] = MakeBmpOfDepth(200, 10, 8); },
      Severity::kError, "ui\\ProgressBar.bmp", 0, "8-bit BMP"},
     {"palette PNG", [](Skin& s) { s.files["ui\\Install.png"] = MakePalettePng(80, 30); },
-     Severity::kError, "ui\\Install.png", 0, "colour type 3"},
+     Severity::kError, "ui\\Install.png", 0,
+     "PNG colour type 3 (palette): setup.exe reads only RGB (2) and RGBA (6) PNG files (ImageMagick and other tools "
+     "write palette or grey PNGs by themselves for a picture of few colours or only greys); save it as RGB: convert "
+     "ui\\Install.png PNG24:ui\\Install.png (or PNG32: with alpha)"},
     {"grey PNG, scrambled", [](Skin& s) { s.files["ui\\Install_h.iep"] = ScrambleAll(MakeGreyPng(90, 36)); },
-     Severity::kError, "ui\\Install_h.iep", 0, "colour type 0"},
+     Severity::kError, "ui\\Install_h.iep", 0,
+     "colour type 0 (grey): setup.exe reads only RGB (2) and RGBA (6) PNG files (ImageMagick and other tools write "
+     "palette or grey PNGs by themselves for a picture of few colours or only greys); save it as RGB: unscramble it, "
+     "convert ui\\Install_h.png PNG24:ui\\Install_h.png and scramble it again (or PNG32: with alpha)"},
+    {"CMYK JPEG", [](Skin& s) { s.files["ui\\Exit.jpg"] = MakeJpeg(Gradient(80, 30), false, true); },
+     Severity::kError, "ui\\Exit.jpg", 0,
+     "a CMYK JPEG: setup.exe reads only RGB and grey JPEG files and refuses it as damaged; save it in RGB colour: "
+     "convert ui\\Exit.jpg -colorspace sRGB ui\\Exit.jpg"},
+    {"CMYK JPEG, scrambled",
+     [](Skin& s) { s.files["ui\\Uninstall_h.iej"] = ScrambleAll(MakeJpeg(Gradient(80, 30), false, true)); },
+     Severity::kError, "ui\\Uninstall_h.iej", 0,
+     "a CMYK JPEG: setup.exe reads only RGB and grey JPEG files and refuses it as damaged; save it in RGB colour: "
+     "unscramble it, convert ui\\Uninstall_h.jpg -colorspace sRGB ui\\Uninstall_h.jpg and scramble it again"},
+    {"base with a transparent white corner",
+     [](Skin& s) {
+       s.files.erase("ui\\base.bmp");
+       s.files["ui\\base.png"] = TransparentCorner(BasePicture(), 6, {255, 255, 255});
+     },
+     Severity::kError, "ui\\base.png", 0,
+     "36 pixels are transparent or translucent (alpha below 255, the first at (0,0)) but not pure black: setup.exe "
+     "ignores alpha, so the window shows them in their own colour instead of cutting them out; make what should be "
+     "cut out pure black (0,0,0)"},
+    {"highlight with transparent corners, scrambled",
+     [](Skin& s) { s.files["ui\\Install_h.iep"] = ScrambleAll(TransparentCorner(Gradient(90, 36), 2, {9, 9, 9})); },
+     Severity::kWarning, "ui\\Install_h.iep", 0,
+     "4 pixels are transparent or translucent (alpha below 255, the first at (0,0)): setup.exe ignores alpha and "
+     "draws the picture as an opaque rectangle, so they show in their own colour, not the base under them"},
+    {"JPEG base with cut-out corners",
+     [](Skin& s) { s.files.erase("ui\\base.bmp"), s.files["ui\\base.jpg"] = MakeJpeg(BasePicture()); },
+     Severity::kWarning, "ui\\base.jpg", 0,
+     "but not pure black: only pure black (0,0,0) is cut out, and JPEG never keeps it exact, so around cut-out "
+     "areas they stay on the window as dark specks; save the base as PNG or BMP"},
     {"truncated PNG",
      [](Skin& s) { Bytes& b = s.files["ui\\Install.png"]; b.resize(b.size() / 2); },
      Severity::kError, "ui\\Install.png", 0, "cannot read it"},
@@ -387,6 +447,9 @@ const Agreement kAgreements[] = {
     {"bar of 100 pixels", "", 0, [](Skin& s) { s.files["ui\\ProgressBar.bmp"] = Bar(100); }, "ui\\ProgressBar.bmp"},
     {"picture file over the size limit", "", 0,
      [](Skin& s) { s.files.erase("ui\\Exit_h"), s.sparseFiles["ui\\Exit_h"] = kMaxPictureFileBytes + 1; }, "ui\\Exit_h"},
+    {"CMYK JPEG", "", 0,
+     [](Skin& s) { s.files["ui\\Exit.jpg"] = MakeJpeg(Gradient(80, 30), false, true); }, "ui\\Exit.jpg"},
+    {"grey JPEG", "", 0, [](Skin& s) { s.files["ui\\Exit.jpg"] = MakeJpeg(Gradient(80, 30), true); }, "ui\\Exit.jpg"},
     {"picture wider than the side limit", "", 0,
      [](Skin& s) { s.files["ui\\Exit_h"] = MakeBmp(Gradient(kMaxPictureSide + 1, 1)); }, "ui\\Exit_h"},
 };
@@ -476,6 +539,14 @@ TEST_F(SkinCheck, ATitleRectangleAsWideAsTheBaseAndOverItsCornersIsFine) {
   skin.Set(4, "TitleBarX=0");
   skin.Set(5, "TitleBarY=0");
   skin.Set(6, "TitleBarWidth=400");
+  const std::vector<Finding> findings = Check(skin);
+  EXPECT_TRUE(findings.empty()) << Describe(findings);
+}
+
+TEST_F(SkinCheck, TransparentPixelsThatArePureBlackAreCutOutAsMeant) {
+  Skin skin;
+  skin.files.erase("ui\\base.bmp");
+  skin.files["ui\\base.png"] = TransparentCorner(BasePicture(), 6, {0, 0, 0});
   const std::vector<Finding> findings = Check(skin);
   EXPECT_TRUE(findings.empty()) << Describe(findings);
 }

@@ -1,10 +1,15 @@
 #include "tools/skin_tool/cli.h"
 
+#include "tools/skin_tool/archive_view.h"
 #include "tools/skin_tool/disk_io.h"
 #include "tools/skin_tool/png_writer.h"
 #include "tools/skin_tool/preview.h"
 #include "tools/skin_tool/scramble.h"
 #include "tools/skin_tool/skin_check.h"
+
+#ifdef _WIN32
+#include "tools/skin_tool/pack.h"
+#endif
 
 namespace skintool {
 namespace {
@@ -13,10 +18,11 @@ constexpr const char* kUsage =
     "skintool: checks and prepares skins for setup.exe\n"
     "\n"
     "usage:\n"
-    "  skintool check [--strict] FOLDER\n"
-    "      Checks a setup folder (Setup.ini, the ui\\ pictures, the data\\ payload)\n"
-    "      for what setup.exe would stumble over. First the encoding setup.exe\n"
-    "      reads Setup.ini in (UTF-8 or Shift-JIS), then one line per finding:\n"
+    "  skintool check [--strict] FOLDER|PACKED.exe\n"
+    "      Checks a setup folder (Setup.ini, the ui\\ pictures, the data\\ payload),\n"
+    "      or the archive a packed setup.exe carries, for what setup.exe would\n"
+    "      stumble over. First the encoding setup.exe reads Setup.ini in (UTF-8\n"
+    "      or Shift-JIS), then one line per finding:\n"
     "        FILE[:LINE]: error|warning: TEXT\n"
     "      --strict counts warnings as errors.\n"
     "  skintool scramble [--force] FILE...\n"
@@ -25,15 +31,32 @@ constexpr const char* kUsage =
     "  skintool unscramble [--force] FILE...\n"
     "      The other way: .ieg -> .bmp, .iep -> .png, .iej -> .jpg\n"
     "      An existing file is never replaced unless --force is given.\n"
-    "  skintool preview FOLDER OUT.png [--hover install|uninstall|exit] [--progress N] [--installed]\n"
+    "  skintool preview FOLDER|PACKED.exe OUT.png [--hover install|uninstall|exit] [--progress N] [--installed]\n"
     "      Draws the window setup.exe shows for the folder into an RGBA PNG at the\n"
     "      base picture's size (cut-out pixels transparent): the first screen, a\n"
     "      button's highlight under the pointer (--installed: as when an uninstall\n"
     "      record exists), or the bare base with the bar after N of 100 steps.\n"
+    "  skintool pack [--force] FOLDER OUT.exe\n"
+    "      Writes one executable: the folder's setup.exe with Setup.ini, ui\\ and\n"
+    "      data\\ in a zip archive behind it. The same folder packs to the same bytes.\n"
+    "  skintool unpack [--force] PACKED.exe FOLDER\n"
+    "      Gives the setup folder back: setup.exe, Setup.ini, ui\\ and data\\.\n"
+    "      An existing OUT.exe, or a folder with files in it, is written only\n"
+    "      with --force.\n"
     "  skintool --help\n"
     "\n"
     "exit status: 0 done (check: no errors; preview: picture written), 1 check\n"
-    "found errors, a file was not converted or no preview was written, 2 usage error.\n";
+    "found errors, a file was not converted, no preview was written or a pack or\n"
+    "unpack was refused, 2 usage error.\n";
+
+// What check and preview say of a path that is neither kind of skin.
+std::string NoSkin(const std::string& path) {
+#ifdef _WIN32
+  return path + " is neither a folder nor a packed setup.exe";
+#else
+  return path + " is not a folder (packed setup.exe files are read on Windows only)";
+#endif
+}
 
 struct Parsed {
   std::vector<std::string> operands;
@@ -66,16 +89,25 @@ bool Parse(const std::string& command, const std::vector<std::string>& args, Par
 
 int Check(const Parsed& parsed, std::ostream& out, std::ostream& err) {
   if (parsed.operands.size() != 1) {
-    err << "skintool check: give one setup folder\n";
+    err << "skintool check: give one setup folder or packed setup.exe\n";
     return kExitUsage;
   }
   const std::string& folder = parsed.operands[0];
-  if (!IsFolder(folder)) {
-    err << "skintool check: " << folder << " is not a folder\n";
+  const SkinSource source = OpenSkinSource(folder);
+  if (source.kind == SkinSource::Kind::kNoSkin) {
+    err << "skintool check: " << NoSkin(folder) << "\n";
     return kExitUsage;
   }
   std::string readAs;
-  const std::vector<Finding> findings = CheckSkinFolder(*OpenDiskFolder(folder), &readAs);
+  std::vector<Finding> findings;
+  if (source.kind == SkinSource::Kind::kDamaged) {
+    findings.push_back({Severity::kError, "", 0, "the archive is damaged or altered"});
+  } else {
+    if (source.kind == SkinSource::Kind::kPacked) {
+      out << "packed: " << source.files << (source.files == 1 ? " file" : " files") << " in the archive\n";
+    }
+    findings = CheckSkinFolder(*source.view, &readAs);
+  }
   if (!readAs.empty()) out << "Setup.ini: read as " << readAs << "\n";
   int errors = 0, warnings = 0;
   for (const Finding& finding : findings) {
@@ -175,9 +207,14 @@ int RunPreview(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (operands.size() != 2) return usage("give a setup folder and the PNG file to write");
   const std::string& folder = operands[0];
   const std::string& target = operands[1];
-  if (!IsFolder(folder)) return usage(folder + " is not a folder");
+  const SkinSource source = OpenSkinSource(folder);
+  if (source.kind == SkinSource::Kind::kNoSkin) return usage(NoSkin(folder));
+  if (source.kind == SkinSource::Kind::kDamaged) {
+    err << "error: the archive is damaged or altered\nskintool preview: nothing written\n";
+    return kExitProblems;
+  }
 
-  const Preview preview = RenderPreview(*OpenDiskFolder(folder), request);
+  const Preview preview = RenderPreview(*source.view, request);
   for (const Finding& finding : preview.findings) err << FormatFinding(finding) << "\n";
   if (!preview.drawn) {
     err << "skintool preview: nothing written\n";
@@ -209,13 +246,22 @@ int RunSkinTool(const std::vector<std::string>& args, std::ostream& out, std::os
     return kExitOk;
   }
   if (command == "preview") return RunPreview(args, out, err);
-  if (command != "check" && command != "scramble" && command != "unscramble") {
+  if (command != "check" && command != "scramble" && command != "unscramble" && command != "pack" &&
+      command != "unpack") {
     err << "skintool: unknown command " << command << "\n\n" << kUsage;
     return kExitUsage;
   }
   Parsed parsed;
   if (!Parse(command, args, parsed, err)) return kExitUsage;
   if (command == "check") return Check(parsed, out, err);
+  if (command == "pack" || command == "unpack") {
+#ifdef _WIN32
+    return (command == "pack" ? RunPack : RunUnpack)(parsed.operands, parsed.force, out, err);
+#else
+    err << "skintool " << command << ": packed files are made and read on Windows only\n";
+    return kExitUsage;
+#endif
+  }
   return Convert(command == "scramble", parsed, out, err);
 }
 

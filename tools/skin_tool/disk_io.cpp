@@ -216,6 +216,8 @@ std::unique_ptr<FolderView> OpenDiskFolder(const std::string& root) { return std
 
 #ifdef _WIN32
 
+std::wstring WideFilePath(const std::string& path) { return FilePath(path); }
+
 bool IsFolder(const std::string& path) { return KindOf(FilePath(path)) == EntryKind::kFolder; }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {

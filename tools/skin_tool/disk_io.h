@@ -25,4 +25,10 @@ enum class WriteResult { kOk, kExists, kFailed };
 // A write that fails part way leaves no file behind.
 WriteResult WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, bool replace);
 
+#ifdef _WIN32
+// The path as the W file functions take it: full, in its extended-length
+// form; L"" for a path that is not UTF-8.
+std::wstring WideFilePath(const std::string& path);
+#endif
+
 }  // namespace skintool

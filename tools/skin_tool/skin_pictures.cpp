@@ -49,6 +49,47 @@ bool ReaderTakes(PictureForm form, Content content) {
   return false;
 }
 
+// The number of colour components a JPEG stream's frame header declares (1
+// grey, 3 colour, 4 CMYK), 0 when the header is not found. A scrambled stream
+// is read the way the decoder reads it.
+int JpegComponents(const std::vector<uint8_t>& bytes) {
+  const bool scrambled = StartsWith(bytes, kJpegMagic, true);
+  auto at = [&](size_t i) -> int {
+    if (i >= bytes.size()) return -1;
+    return scrambled ? bytes[i] ^ kScrambleByte : bytes[i];
+  };
+  size_t i = 2;
+  while (at(i) == 0xFF) {
+    const int marker = at(i + 1);
+    if (marker == 0xFF) {  // a fill byte
+      ++i;
+      continue;
+    }
+    // A frame header: FF Cn, its length, the sample precision, height, width, the number of components.
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      return std::max(at(i + 9), 0);
+    }
+    if (marker == 0xDA || at(i + 2) < 0 || at(i + 3) < 0) return 0;  // the scan, or the end of the bytes
+    const int length = at(i + 2) << 8 | at(i + 3);
+    if (length < 2) return 0;
+    i += 2 + static_cast<size_t>(length);
+  }
+  return 0;
+}
+
+// How to save the picture again in a form setup.exe reads, with ImageMagick:
+// `convert NAME ARGS NAME` on the plain file (a scrambled one is unscrambled
+// first and scrambled again after).
+std::string ConvertHint(const std::string& resolved, PictureForm form, const std::string& args) {
+  const bool scrambled = form == PictureForm::kScrambledPng || form == PictureForm::kScrambledJpeg;
+  std::string plain = resolved, error;
+  PictureKind kind;
+  if (scrambled) plain = ConvertedName(resolved, false, kind, error);
+  if (plain.empty()) plain = form == PictureForm::kScrambledPng ? "in.png" : "in.jpg";
+  const std::string convert = "convert " + plain + " " + args + plain;
+  return scrambled ? "unscramble it, " + convert + " and scramble it again" : convert;
+}
+
 }  // namespace
 
 SkinPictureFile LoadSkinPicture(const FolderView& folder, const std::string& name, std::vector<Finding>& findings) {
@@ -124,10 +165,18 @@ SkinPictureFile LoadSkinPicture(const FolderView& folder, const std::string& nam
       Add(Severity::kError, picture.resolved, 0,
           "PNG colour type " + std::to_string(type) +
               (type == 0 ? " (grey)" : type == 3 ? " (palette)" : type == 4 ? " (grey and alpha)" : "") +
-              ": setup.exe reads only RGB (2) and RGBA (6) PNG files");
+              ": setup.exe reads only RGB (2) and RGBA (6) PNG files (ImageMagick and other tools write palette "
+              "or grey PNGs by themselves for a picture of few colours or only greys); save it as RGB: " +
+              ConvertHint(picture.resolved, form, "PNG24:") + " (or PNG32: with alpha)");
       break;
     }
     case DecodeStatus::kDamaged:
+      if ((form == PictureForm::kJpeg || form == PictureForm::kScrambledJpeg) && JpegComponents(bytes) == 4) {
+        Add(Severity::kError, picture.resolved, 0,
+            "a CMYK JPEG: setup.exe reads only RGB and grey JPEG files and refuses it as damaged; save it in RGB "
+            "colour: " + ConvertHint(picture.resolved, form, "-colorspace sRGB "));
+        break;
+      }
       Add(Severity::kError, picture.resolved, 0,
           "setup.exe cannot read it (damaged, truncated or of an unsupported kind)");
       break;
