@@ -288,15 +288,20 @@ class SetupRun:
     folder:   name of the skin folder on drive Y:.
     start:    False lays everything out but waits for an explicit start().
     lang:     the locale Wine runs in (JAPANESE or ENGLISH).
+    packed:   True (default: the environment's SETUP_PACKED=1) packs the skin
+              folder into setup.exe with `skintool pack` as the program starts,
+              and leaves it alone in its folder: the same scenario, packed.
     """
 
     def __init__(self, name: str, ini: Union[bytes, str, None] = None, files=None,
                  display: bool = True, backdrop: bool = False, folder: str = "skin",
-                 args=(), start: bool = True, lang: str = JAPANESE, work_area=None):
+                 args=(), start: bool = True, lang: str = JAPANESE, work_area=None,
+                 packed: Optional[bool] = None):
         self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
         self.ini, self.files = ini, dict(files or {})
         self.use_display, self.use_backdrop, self.work_area = display, backdrop, work_area
         self.args, self.auto_start, self.lang = list(args), start, lang
+        self.packed = os.environ.get("SETUP_PACKED") == "1" if packed is None else packed
         self.program_env = {}  # set for setup.exe only (not for probe.exe or Wine's own)
         self.program = "setup.exe"  # a Windows path starts it from another folder
 
@@ -436,7 +441,23 @@ class SetupRun:
     def start(self):
         """Starts Xvfb (and the backdrop) if wanted, then `wine setup.exe` in the skin folder."""
         self.start_display()
+        if self.packed:
+            self.pack_skin()
         self.start_program()
+
+    def pack_skin(self, keep_loose: bool = False):
+        """Packs the skin folder into one setup.exe with `skintool pack` and leaves
+        that alone in the folder (keep_loose: the loose files stay beside it)."""
+        out = self.scratch / "pack.out"
+        skintool = self.exe.parent / "skintool.exe"
+        code = self.run_wine(skintool, "pack", self.skin_windows_path, "Y:\\packed.exe", output=out)
+        if code != 0:
+            raise RuntimeError(f"skintool pack ended with {code}: {out.read_text(errors='replace')}")
+        if not keep_loose:
+            for entry in list(self.skin.iterdir()):
+                shutil.rmtree(entry) if entry.is_dir() and not entry.is_symlink() else entry.unlink()
+        (self.drive / "packed.exe").replace(self.skin / "setup.exe")
+        self.packed = False  # once
 
     def start_display(self):
         """Starts Xvfb (and the backdrop) if wanted and not up yet, and Wine's desktop
