@@ -35,16 +35,19 @@ clean:
 	rm -rf $(BUILD)
 
 # The release: stripped, reproducible executables in build/release (with
-# their .debug files); `make sign CERT=cert.pem KEY=key.pem` signs them.
+# their .debug files); `make sign CERT=cert.pem KEY=key.pem` signs them, and
+# `make sign ... FILES=MyGame-setup.exe` a packed setup.exe.
 .PHONY: release sign
 release: setup
 	@bash scripts/release.sh $(BUILD)/release
 
+# FILES= signs other files instead, such as a packed setup.exe (skintool pack).
+FILES ?= $(BUILD)/release/setup.exe $(BUILD)/release/skintool.exe
 sign:
-	@test -n "$(CERT)" -a -n "$(KEY)" || { echo "usage: make sign CERT=cert.pem KEY=key.pem"; exit 2; }
-	@bash scripts/sign.sh "$(CERT)" "$(KEY)" $(BUILD)/release/setup.exe $(BUILD)/release/skintool.exe
+	@test -n "$(CERT)" -a -n "$(KEY)" || { echo "usage: make sign CERT=cert.pem KEY=key.pem [FILES=packed.exe]"; exit 2; }
+	@bash scripts/sign.sh "$(CERT)" "$(KEY)" $(FILES)
 
 # Benchmarks: they measure and print (see docs/performance.md), never fail on a figure.
 .PHONY: bench
 bench: build
-	@cd bench && python3 first_frame.py && python3 copy_speed.py && python3 copy_tree.py
+	@cd bench && python3 first_frame.py && python3 copy_speed.py && python3 copy_tree.py && python3 packed_form.py

@@ -5,6 +5,7 @@ its own. The install and uninstall scenarios run packed as well (ctest's
 archive that is damaged or cut short, and loose files beside it."""
 
 import hashlib
+import subprocess
 import sys
 import unittest
 
@@ -79,6 +80,32 @@ class PackedForm(unittest.TestCase):
 
     def test_a_file_cut_short_is_refused(self):
         self.refused(lambda exe: exe[:packed_archive_start(exe) + 1000])
+
+    def test_make_sign_signs_the_archive_with_the_program(self):
+        with skin_run(self._testMethodName, app_skin(), start=False, **APP_KEYS) as run:
+            run.start_display()
+            run.pack_skin()
+            exe = run.skin / "setup.exe"
+            signer = run.scratch / "signer"
+            signer.mkdir()
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                            "-subj", "/CN=Throw-away packed-file signer", "-keyout", signer / "key.pem",
+                            "-out", signer / "cert.pem"], check=True, capture_output=True)
+            subprocess.run(["make", "-C", str(BUILD.parent), "sign", f"CERT={signer / 'cert.pem'}",
+                            f"KEY={signer / 'key.pem'}", f"FILES={exe}"], check=True, capture_output=True)
+
+            def verifies(path):
+                return subprocess.run(["osslsigncode", "verify", "-CAfile", signer / "cert.pem", "-in", path],
+                                      capture_output=True).returncode == 0
+            self.assertTrue(verifies(exe))
+            signed = exe.read_bytes()
+            changed = run.scratch / "changed.exe"
+            trailer_end = signed.rfind(b"SKINPACK") + 8  # the signature follows it
+            at = packed_archive_start(signed[:trailer_end]) + 40
+            changed.write_bytes(signed[:at] + bytes([signed[at] ^ 1]) + signed[at + 1:])
+            self.assertFalse(verifies(changed), "the signature covers the archive")
+            run.start_program()  # the signed file still finds its archive before the signature
+            Screen(run).wait_highlight(25, 255, INSTALL_H)
 
     def test_loose_files_beside_it_are_never_read(self):
         # Setup.ini, ui and data beside the packed program, all different from its archive.

@@ -32,9 +32,23 @@ void PointLink(const std::string& link, const std::string& target) {
   PROCESS_INFORMATION process = {};
   ASSERT_TRUE(CreateProcessW(L"\\\\?\\unix\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                              nullptr, &startup, &process));
-  WaitForSingleObject(process.hProcess, 10000);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+  // Wine may report a Unix program ended before it has: wait until the link
+  // leads where it should.
+  const std::wstring wanted = WideFromUtf8(target.substr(target.rfind('/') + 1));
+  const std::wstring linkPath = L"S:\\" + WideFromUtf8(link);
+  for (int tries = 0; tries < 200; ++tries) {
+    FileHandle folder(CreateFileW(linkPath.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::wstring reached;
+    if (folder) reached = FinalPathOf(folder.get());
+    if (reached.size() >= wanted.size() && reached.compare(reached.size() - wanted.size(), wanted.size(), wanted) == 0) {
+      return;
+    }
+    Sleep(50);
+  }
+  FAIL() << "the link never led to " << target;
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -47,6 +61,9 @@ TEST(InstallCopy, ALinkAboveTheChosenFolderRetargetedAfterTheHoldChangesNothing)
     CreateDirectoryW((root + folder).c_str(), nullptr);
   }
   WriteFileBytes(root + L"\\data\\app.bin", Bytes(3000, 0x5A));
+  for (const wchar_t* left : {L"\\held\\Chosen\\App\\app.bin", L"\\elsewhere\\Chosen\\App\\app.bin"}) {
+    DeleteFileW((root + left).c_str());  // from an earlier run
+  }
   PointLink("retarget/link", "retarget/held");
 
   SetupShell shell(nullptr);
