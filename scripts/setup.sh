@@ -85,8 +85,23 @@ jpeg_src=$(fetch_source libjpeg-turbo) || exit 1
 fetch_source zlib >/dev/null || exit 1
 gtest_src=/usr/src/googletest
 
-png_args=(-DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DZLIB_USE_STATIC_LIBS=ON)
-jpeg_args=(-DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF)
+# Each function and datum in its own section, as the program is compiled: the link
+# drops what setup.exe never calls (libpng's writing code, among others; see
+# cmake/gc_sections.cmake). libjpeg without NO_GETENV reads JPEGMEM from the
+# environment with sscanf, which brings in the C library's whole scanf.
+sections="-ffunction-sections -fdata-sections"
+png_args=(-DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DZLIB_USE_STATIC_LIBS=ON
+          "-DCMAKE_C_FLAGS=$sections")
+jpeg_args=(-DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
+           "-DCMAKE_C_FLAGS=$sections -DNO_GETENV")
+# libjpeg's optional parts are chosen in its jmorecfg.h ("undefining some of these
+# symbols will produce a smaller but less capable library"). The pictures are
+# decoded at full size, to RGB, with the default DCT: the colour quantisers, the
+# scaled IDCTs, the merged upsampler and the legacy fast and floating-point DCTs are
+# never called, but they are chosen by run-time settings, so --gc-sections cannot
+# tell. libjpeg is built from a copy of its source with these undefined.
+jpeg_without=(QUANT_1PASS_SUPPORTED QUANT_2PASS_SUPPORTED IDCT_SCALING_SUPPORTED
+              UPSAMPLE_MERGING_SUPPORTED DCT_IFAST_SUPPORTED DCT_FLOAT_SUPPORTED)
 gtest_args=(-DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=OFF)
 
 png_origin=$(cat "$png_src/.debian-source")
@@ -96,7 +111,7 @@ gtest_origin="googletest $(dpkg-query -W -f='${Version}' googletest) from $gtest
 # Everything the three builds depend on, one item a line; the key is its hash.
 manifest=$(
   echo "libpng: $png_origin; ${png_args[*]}"
-  echo "libjpeg: $jpeg_origin; ${jpeg_args[*]}"
+  echo "libjpeg: $jpeg_origin; ${jpeg_args[*]}; jmorecfg.h without ${jpeg_without[*]}"
   echo "googletest: $gtest_origin; ${gtest_args[*]}"
   x86_64-w64-mingw32-gcc-posix --version | head -n 1
   x86_64-w64-mingw32-g++-posix --version | head -n 1
@@ -132,7 +147,15 @@ else
     rm -rf "$work"
   }
   cross_build libpng "$png_origin" "$png_src" "${png_args[@]}"
-  cross_build libjpeg "$jpeg_origin" "$jpeg_src" "${jpeg_args[@]}"
+  jpeg_copy="$store/src-libjpeg"
+  cp -a "$jpeg_src" "$jpeg_copy"
+  for option in "${jpeg_without[@]}"; do
+    sed -i -E "s/^#define $option( |\$)/#undef  $option\1/" "$jpeg_copy/jmorecfg.h"
+    grep -q "^#undef  $option\b" "$jpeg_copy/jmorecfg.h" ||
+      { echo "setup: libjpeg's jmorecfg.h has no $option to undefine"; exit 1; }
+  done
+  cross_build libjpeg "$jpeg_origin" "$jpeg_copy" "${jpeg_args[@]}"
+  rm -rf "$jpeg_copy"
   cross_build googletest "$gtest_origin" "$gtest_src" "${gtest_args[@]}"
   touch "$store/.complete"
 fi
