@@ -89,6 +89,13 @@ class Machine:
         self.programs_windows_path = ("C:\\users\\" + self.profile.name + "\\AppData\\Roaming"
                                       "\\Microsoft\\Windows\\Start Menu\\Programs")
 
+    def record_written(self) -> bool:
+        """Whether the install's record stands whole (it ends its last line)."""
+        try:
+            return self.record.read_bytes().endswith(b"\r\n")
+        except FileNotFoundError:
+            return False
+
 
 def move_skin_to_desktop(run: SetupRun, machine: "Machine"):
     """Before the start: the skin folder moves to Desktop\\skin\\skin, and

@@ -82,7 +82,7 @@ class EnglishLocale(unittest.TestCase):
             link = run.read_link(machine.programs_windows_path + "\\ソフト表\\表示.lnk")
             self.assertEqual(link, {"target": dest_path + "\\表示\\ソース.txt",
                                     "folder": dest_path + "\\表示", "description": NOTE})
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            wait_for(machine.record_written, 20, what="the uninstall record")
             self.assertEqual(machine.record.read_bytes(),
                              full_record(machine.desktop_windows_path, KEYS))
 

@@ -167,7 +167,7 @@ class FullDestination(FaultCase):
             confirm_chooser(run)
             box = answer_box(run, timeout=60)
             self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            wait_for(machine.record_written, 20, what="the uninstall record")
             screen.wait_highlight(155, 255, UNINSTALL_H)
             usage = shutil.disk_usage(machine.desktop)
             print(f"\n  full destination: {usage.free} bytes left of {usage.total}")
@@ -216,7 +216,7 @@ class FullDestination(FaultCase):
             (run.skin / "data" / "big.bin").unlink()
             screen.click(30, 260)
             confirm_chooser(run)
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            wait_for(machine.record_written, 20, what="the uninstall record")
             self.assertEqual((desktop / "Games" / "MyApp" / "readme.txt").read_bytes(),
                              PAYLOAD["data/readme.txt"])
             self.close_and_check(run, screen)
@@ -246,7 +246,7 @@ class ReadOnlyDestination(FaultCase):
                 confirm_chooser(run)
                 box = answer_box(run, timeout=30)
                 self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
-                wait_for(machine.record.exists, 20, what="the uninstall record")
+                wait_for(machine.record_written, 20, what="the uninstall record")
                 screen.wait_highlight(155, 255, UNINSTALL_H)
                 for name, content in old.items():
                     self.assertEqual((dest / name).read_bytes(), content,
@@ -315,7 +315,7 @@ class LockedSource(FaultCase):
                 confirm_chooser(run)
                 box = answer_box(run, timeout=30)
                 self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
-                wait_for(machine.record.exists, 20, what="the uninstall record")
+                wait_for(machine.record_written, 20, what="the uninstall record")
                 screen.wait_highlight(155, 255, UNINSTALL_H)
                 self.assertIsNone(locker.poll(), "the lock was held throughout")
             finally:
@@ -340,7 +340,7 @@ class EditedSetupIni(FaultCase):
         changes, starts it again; returns its screen."""
         screen = self.start_install(run)
         confirm_chooser(run)
-        wait_for(machine.record.exists, 20, what="the uninstall record")
+        wait_for(machine.record_written, 20, what="the uninstall record")
         screen.wait_highlight(155, 255, UNINSTALL_H)
         run.send_close(screen.window)
         self.assertEqual(run.exit_code(timeout=20), 0)

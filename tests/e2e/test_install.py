@@ -110,7 +110,7 @@ class Install(unittest.TestCase):
             chooser = run.wait_window(title=CHOOSER_TITLE)
             self.assertIn("インストール先を選択してください", chooser.statics)
             confirm_chooser(run)
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            wait_for(machine.record_written, 20, what="the uninstall record")
             self.assertEqual(machine.record.read_bytes(),
                              full_record(machine.desktop_windows_path, APP_KEYS))
             dest = machine.desktop / "Games" / "MyApp"
@@ -187,7 +187,7 @@ class Install(unittest.TestCase):
             run.key("shift+Tab", window=chooser)
             run.key("End", "Right", "Right")
             run.key("Return")
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            wait_for(machine.record_written, 20, what="the uninstall record")
             self.assertEqual(machine.record.read_bytes(), full_record("C:", APP_KEYS))
             drive_c = run.prefix / "drive_c"
             dest = drive_c / "Games" / "MyApp"
@@ -291,7 +291,7 @@ class Install(unittest.TestCase):
             machine = Machine(run)
             self.start_install(run)
             confirm_chooser(run)
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            wait_for(machine.record_written, 20, what="the uninstall record")
             self.assertFalse([w for w in run.windows() if w.is_dialog])
 
     def test_a_progress_bar_narrower_than_100_pixels_ends_the_program(self):
@@ -332,7 +332,7 @@ class Install(unittest.TestCase):
             machine = Machine(run)
             self.start_install(run)
             confirm_chooser(run)
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            wait_for(machine.record_written, 20, what="the uninstall record")
             self.assertEqual(list((machine.desktop / "App").iterdir()), [])
             self.assertFalse([w for w in run.windows() if w.is_dialog])
 

@@ -123,7 +123,7 @@ class PackedForm(unittest.TestCase):
             screen.wait_highlight(25, 255, INSTALL_H)  # the archive's pictures and Setup.ini
             screen.click(30, 260)
             confirm_chooser(run)
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            wait_for(machine.record_written, 20, what="the uninstall record")
             dest = machine.desktop / "Games" / "MyApp"
             self.assertEqual((dest / "readme.txt").read_bytes(), PAYLOAD["data/readme.txt"])
             self.assertFalse((dest / "loose only.txt").exists())

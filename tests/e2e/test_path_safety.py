@@ -11,8 +11,8 @@ import unittest
 import os
 
 from harness import wait_for
-from skin_run import (CAPTION, Machine, Screen, answer_box, move_skin_to_desktop,
-                      press_install_and_confirm, skin_run)
+from skin_run import (CAPTION, CHOOSER_TITLE, Machine, Screen, answer_box,
+                      move_skin_to_desktop, press_install_and_confirm, skin_run)
 from skins import INSTALL, INSTALL_H, ini_bytes
 from test_install import APP_KEYS, PAYLOAD, app_skin, files_below
 from test_uninstall import DONE, INCOMPLETE, UNSAFE, canary, earlier_install, install, uninstall
@@ -212,18 +212,22 @@ class TheRecordIsWhatTheUninstallTrusts(unittest.TestCase):
             self.assertFalse((machine.programs / "TestApp").exists())
 
     def test_a_record_that_cannot_be_written_leaves_no_installed_state(self):
-        # A link at the record's name to a folder that does not exist: Wine
-        # shows no file there, and writing through it fails.
-        with skin_run(self._testMethodName, app_skin(), start=False, **APP_KEYS) as run:
+        # A folder appears at the record's name while the chooser is up, after the
+        # install has found the name free: the record is never written through it.
+        with skin_run(self._testMethodName, app_skin(), **APP_KEYS) as run:
             machine = Machine(run)
-            machine.record.symlink_to(run.scratch / "no such folder" / "record.ini")
-            run.start()
-            screen = press_install_and_confirm(run)
+            screen = Screen(run)
+            screen.wait_pixel(25, 255, INSTALL)
+            screen.click(30, 260)
+            chooser = run.wait_window(title=CHOOSER_TITLE, timeout=20)
+            machine.record.mkdir()
+            run.key("Return", window=chooser)
             box = answer_box(run, timeout=30)
             self.assertEqual((box.caption, box.text), ("Error", RECORD_NOT_WRITTEN))
             screen.wait_highlight(25, 255, INSTALL_H)  # Install again, no Uninstall
             self.assertTrue((machine.desktop / "Games" / "MyApp" / "readme.txt").exists(),
                             "the copied files stay")
+            self.assertEqual(list(machine.record.iterdir()), [], "nothing written into the folder")
 
 
 class LinksWaitingInTheDestination(unittest.TestCase):
@@ -242,7 +246,7 @@ class LinksWaitingInTheDestination(unittest.TestCase):
             press_install_and_confirm(run)
             box = answer_box(run)
             self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            wait_for(machine.record_written, 20, what="the uninstall record")
             assert_survived(self, planted)
             self.assertEqual(files_below(outside), ["tool.bin"], "nothing new outside")
             tree = machine.desktop / "Games" / "MyApp"
@@ -260,7 +264,7 @@ class LinksWaitingInTheDestination(unittest.TestCase):
             press_install_and_confirm(run)
             box = answer_box(run)
             self.assertEqual((box.caption, box.text), ("Error", NOT_COPIED))
-            wait_for(machine.record.exists, 20, what="the uninstall record")
+            wait_for(machine.record_written, 20, what="the uninstall record")
             tree = machine.desktop / "Games" / "MyApp"
             self.assertFalse((tree / "linked").exists())
             self.assertEqual((tree / "readme.txt").read_bytes(), PAYLOAD["data/readme.txt"])

@@ -22,7 +22,7 @@ def install(run, screen, machine):
     screen.wait_highlight(25, 255, INSTALL_H)
     screen.click(30, 260)
     confirm_chooser(run)
-    wait_for(machine.record.exists, 20, what="the uninstall record")
+    wait_for(machine.record_written, 20, what="the uninstall record")
     screen.wait_highlight(155, 255, UNINSTALL_H)
 
 
@@ -74,7 +74,7 @@ class Uninstall(unittest.TestCase):
             screen.wait_highlight(25, 255, INSTALL_H)
             screen.click(30, 260)
             confirm_chooser(run)
-            wait_for(machine.record.exists, 20, what="a new record")
+            wait_for(machine.record_written, 20, what="a new record")
             self.assertTrue((machine.desktop / "Games" / "MyApp" / "readme.txt").exists())
 
     def test_answering_no_changes_nothing(self):

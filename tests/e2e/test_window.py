@@ -214,7 +214,7 @@ class DraggingAndEnding(unittest.TestCase):
             self.assertFalse(machine.record.exists(), "all of it happened while the copy ran")
             self.assertTrue(run.running())
             self.assertEqual(screen.pixel(285, 255), BASE, "no button, no highlight while busy")
-            wait_for(machine.record.exists, 60, what="the install to finish")
+            wait_for(machine.record_written, 60, what="the install to finish")
             screen.wait_highlight(285, 255, EXIT_H)
             self.assertTrue(run.running())
 
