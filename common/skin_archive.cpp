@@ -126,16 +126,19 @@ class Unzip {
   unzFile zip_ = nullptr;
 };
 
-class EntryReader : public SkinArchive::Reader {
+class EntrySequence : public SkinArchive::Sequence {
  public:
-  EntryReader(HANDLE file, uint64_t offset, uint64_t size, const SkinArchive::Entry& entry)
-      : zip_(file, offset, size) {
+  EntrySequence(HANDLE file, uint64_t offset, uint64_t size) : zip_(file, offset, size) {}
+  ~EntrySequence() override {
+    if (open_) unzCloseCurrentFile(zip_.get());
+  }
+  bool Open(const SkinArchive::Entry& entry) override {
+    const bool before = !open_ || unzCloseCurrentFile(zip_.get()) == UNZ_OK;
     unz64_file_pos position = {entry.directoryPosition, entry.number};
     open_ = zip_.get() && unzGoToFilePos64(zip_.get(), &position) == UNZ_OK &&
             unzOpenCurrentFile(zip_.get()) == UNZ_OK;
-  }
-  ~EntryReader() override {
-    if (open_) unzCloseCurrentFile(zip_.get());
+    ended_ = false;
+    return before && open_;
   }
   bool Read(void* buffer, uint32_t size, uint32_t& got) override {
     got = 0;
@@ -262,7 +265,13 @@ const SkinArchive::Entry* SkinArchive::Find(const std::wstring& name) const {
 }
 
 std::unique_ptr<SkinArchive::Reader> SkinArchive::OpenEntry(const Entry& entry) const {
-  return std::make_unique<EntryReader>(file_.get(), offset_, size_, entry);
+  auto sequence = OpenSequence();
+  sequence->Open(entry);
+  return sequence;
+}
+
+std::unique_ptr<SkinArchive::Sequence> SkinArchive::OpenSequence() const {
+  return std::make_unique<EntrySequence>(file_.get(), offset_, size_);
 }
 
 bool SkinArchive::ReadWhole(const Entry& entry, uint64_t limit, std::vector<uint8_t>& bytes) const {

@@ -64,6 +64,7 @@ uint32_t SetupShell::ScanArchiveSize(const SkinArchive& archive) {
 
 void SetupShell::CopyArchiveTree(const SkinArchive& archive, const std::wstring& destination,
                                  std::atomic<uint32_t>& counter, std::atomic<uint32_t>& notCopied) {
+  const auto entries = archive.OpenSequence();  // one open archive for the whole copy
   for (const SkinArchive::Entry& entry : archive.Entries()) {
     if (!IsPayload(entry)) continue;
     std::vector<std::wstring> parts = PayloadParts(entry);
@@ -82,8 +83,8 @@ void SetupShell::CopyArchiveTree(const SkinArchive& archive, const std::wstring&
       notCopied++;
       continue;
     }
-    const auto reader = archive.OpenEntry(entry);
-    ArchiveCopySource bytes(*reader);
+    entries->Open(entry);  // a failure shows as a read error of this entry
+    ArchiveCopySource bytes(*entries);
     if (!CopyCounted(bytes, static_cast<uint32_t>(entry.size), JoinPath(folder, leaf), counter)) notCopied++;
   }
 }
