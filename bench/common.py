@@ -37,10 +37,13 @@ def use_screen(width: int, height: int):
 
 
 def start_display(run: SetupRun):
-    """Starts the run's Xvfb and backdrop (the harness keeps one wineserver up
-    between starts of the program, so that every start finds the same state)."""
-    run._start_xvfb()
-    run._start_backdrop()
+    """Starts the run's Xvfb and backdrop unless they are up (the harness keeps one
+    wineserver up between starts of the program, so that every start finds the
+    same state)."""
+    if run.display is None:
+        run._start_xvfb()
+    if run._backdrop is None:
+        run._start_backdrop()
 
 
 def linux_pids_of_program(run: SetupRun, name: str = "setup.exe"):
@@ -72,6 +75,20 @@ def memory_of(pid: int) -> dict:
     except OSError:
         pass
     return values
+
+
+def cpu_seconds(pid: int) -> float:
+    """User and system CPU time (all threads) a Linux process has used so far; 0 once gone."""
+    try:
+        fields = Path(f"/proc/{pid}/stat").read_text().rpartition(")")[2].split()
+    except OSError:
+        return 0.0
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")  # utime, stime
+
+
+def wineserver_pids(run: SetupRun):
+    """Linux pids of this run's wineserver (Debian starts it as wineserver64 or wineserver32)."""
+    return linux_pids_of_program(run, "wineserver64") + linux_pids_of_program(run, "wineserver32")
 
 
 def close_program(run: SetupRun, timeout: float = 30):

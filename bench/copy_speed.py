@@ -5,7 +5,9 @@ Two payloads, each in its own run: 200 MiB in four files of 50 MiB, and 2,000
 files of 1,023 bytes (every byte of which goes through the byte-by-byte tail).
 For each repetition, alternately:
   install  time from pressing Return in the folder chooser (the Desktop, on the
-           build disk) to the uninstall record appearing (polled every 5 ms);
+           build disk; timed from just before xdotool starts, as the program
+           may act before xdotool returns) to the uninstall record appearing
+           (polled every 5 ms);
   cp -r    the same data folder copied by `cp -r` to a folder on the same disk.
 The install's time is also split at the moment the destination folder
 appears (the program makes it just before the copy starts): what comes before
@@ -27,8 +29,9 @@ import subprocess
 import time
 from statistics import median
 
-from common import (close_program, cp_once, linux_pids_of_program, memory_of,
-                    prepare_environment, remove, start_display, summary, tree_size, wait_for)
+from common import (close_program, cp_once, cpu_seconds, linux_pids_of_program, memory_of,
+                    prepare_environment, remove, start_display, summary, tree_size, wait_for,
+                    wineserver_pids)
 
 MIB = 1024 * 1024
 
@@ -51,34 +54,49 @@ PAYLOADS = [("200 MiB in 4 files of 50 MiB", large_payload),
             ("2,000 files of 1,023 bytes", small_payload)]
 
 
-def install_once(run, machine):
-    from skin_run import CHOOSER_TITLE, Screen
+def install_once(run, dest, record, button=None, clear=(), question=None):
+    """One install, timed: starts setup.exe, presses Install, and from Return in
+    the folder chooser (its Desktop) to the uninstall record appearing.
+    dest: the folder that receives data (made just before the copy starts);
+    record: the record's path; button: (x, y, rgb), a point of the Install button
+    and its highlight's colour there (default: the standard test skin's);
+    clear: more paths an earlier install made, removed first with dest and record;
+    question: the key that answers the box that follows the record (AutoStart=1).
+    Returns ((total, Return to dest made, the copy), (VmHWM at the first screen,
+    with the chooser up, at the end), tree_size(dest), (CPU seconds of setup.exe,
+    CPU seconds of the run's wineserver) from Return to the record)."""
+    from skin_run import CHOOSER_TITLE, Screen, answer_box
     from skins import INSTALL_H
-    dest = machine.desktop / "Bench"
-    remove(dest)
-    remove(machine.record)
+    x, y, highlight = button or (25, 255, INSTALL_H)
+    for path in (dest, record, *clear):
+        remove(path)
     run.start_program()
     screen = Screen(run)
-    screen.wait_highlight(25, 255, INSTALL_H)
+    screen.wait_highlight(x, y, highlight)
     pids = wait_for(lambda: linux_pids_of_program(run), 10, what="the Linux process of setup.exe")
     idle = max(memory_of(pid).get("VmHWM", 0) for pid in pids)
-    screen.click(30, 260)
+    screen.click(x + 5, y + 5)
     chooser = run.wait_window(title=CHOOSER_TITLE, timeout=20)
     run.focus(chooser)
     chooser_peak = max(memory_of(pid).get("VmHWM", 0) for pid in pids)
+    server = wineserver_pids(run)
     subprocess.run(["sync"], check=True)
+    cpu = [sum(map(cpu_seconds, pids)), sum(map(cpu_seconds, server))]
+    start = time.monotonic()  # before xdotool starts: the program may act before it returns
     run.xdotool("key", "Return")
-    start = time.monotonic()
     wait_for(dest.exists, 60, interval=0.002, what="the destination folder")
     copy_start = time.monotonic()
-    wait_for(machine.record.exists, 600, interval=0.005, what="the uninstall record")
+    wait_for(record.exists, 600, interval=0.005, what="the uninstall record")
     end = time.monotonic()
+    cpu = [sum(map(cpu_seconds, pids)) - cpu[0], sum(map(cpu_seconds, server)) - cpu[1]]
     peak = max(memory_of(pid).get("VmHWM", 0) for pid in pids)
+    if question:
+        answer_box(run, key=question, timeout=60)
     code = close_program(run)
     if code != 0:
         raise RuntimeError(f"setup.exe ended with {code}")
     return ((end - start, copy_start - start, end - copy_start), (idle, chooser_peak, peak),
-            tree_size(dest))
+            tree_size(dest), tuple(cpu))
 
 
 def main():
@@ -106,7 +124,7 @@ def main():
             installs, befores, copying, copies = [], [], [], []
             idles, choosers, peaks = [], [], []
             for _ in range(args.reps):
-                took, memory, got = install_once(run, machine)
+                took, memory, got, _ = install_once(run, machine.desktop / "Bench", machine.record)
                 if got != expected:
                     raise RuntimeError(f"install copied {got}, expected {expected}")
                 installs.append(took[0])

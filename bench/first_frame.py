@@ -16,6 +16,10 @@ that loads the same base and button pictures with the same loader, opens a
 popup window of the same size and draws them once; the ratio of the medians
 (setup.exe / baseline) is printed for each skin.
 
+sample_subject() lays the sample skin out for a run, in the folder form or
+packed into setup.exe (`skintool pack`); bench/packed_form.py times the two
+forms against each other with this file's method.
+
     python3 bench/first_frame.py [--reps N]
 """
 
@@ -108,12 +112,46 @@ def baseline_folder(run):
     return folder
 
 
+# ----- the sample skin ------------------------------------------------------
+
+def picture_size(path):
+    size = subprocess.run(["identify", "-format", "%w %h", str(path)],
+                          check=True, capture_output=True, text=True).stdout.split()
+    return int(size[0]), int(size[1])
+
+
+def sample_subject(name, run, packed=False, exe=None):
+    """The sample setup folder laid out in the run's skin folder as `scripts/demo.py
+    --layout` does it (demo/skin, build/setup.exe and the generated payload), as a
+    Subject. packed: then packed into one setup.exe with `skintool pack`, left alone
+    in the folder (the run's Xvfb and backdrop are started first, as packing runs
+    Wine). exe: another setup.exe in place of build/setup.exe."""
+    subprocess.run([sys.executable, str(ROOT / "scripts" / "demo.py"), "--layout",
+                    str(run.skin)], check=True)
+    if exe:
+        shutil.copy2(exe, run.skin / "setup.exe")
+    keys = ini_values((run.skin / "Setup.ini").read_bytes())
+    ui = run.skin / "ui"
+    points = []
+    for button in BUTTONS:
+        # The button picture's centre, where the window shows it.
+        w, h = picture_size(ui / f"{button}.png")
+        points.append((int(keys[f"{button}ButtonX"]) + w // 2, int(keys[f"{button}ButtonY"]) + h // 2,
+                       picture_pixel(ui / f"{button}.png", w // 2, h // 2)))
+    size = picture_size(ui / "base.png")
+    if packed:
+        start_display(run)
+        run.pack_skin()
+    return Subject(f"{name} {size[0]}x{size[1]}", run, size, points)
+
+
 # ----- one skin on its own screen ------------------------------------------
 
 class Subject:
     def __init__(self, name, run, size, points, folder=None):
         """folder: a copy of the skin holding another program as setup.exe (the baseline)."""
         self.name, self.run, self.folder = name, run, folder
+        self.size, self.window_points = size, points  # window-relative
         left, top = (SCREEN[0] - size[0]) // 2, (SCREEN[1] - size[1]) // 2
         self.points = [(left + x, top + y, rgb) for x, y, rgb in points]
         self.reader = None
@@ -142,6 +180,28 @@ class Subject:
         return took
 
 
+def time_subjects(subjects, reps):
+    """Starts each subject once (its first start in its prefix, kept apart), then
+    reps times, taking turns in the order given."""
+    for subject in subjects:
+        start_display(subject.run)  # once per run
+        if subject.reader is None:
+            subject.reader = PixelReader(subject.run.display)
+        subject.first = subject.once()
+    for _ in range(reps):
+        for subject in subjects:
+            subject.times.append(subject.once())
+
+
+def print_times(subjects, reps):
+    print(f"first composed frame after process start "
+          f"(screen {SCREEN[0]}x{SCREEN[1]}, {reps} repetitions each, alternating):")
+    for subject in subjects:
+        print(f"  {subject.name:28}: {summary(subject.times)}; "
+              f"first start in the prefix {subject.first:.3f} s")
+        print(f"  {'':28}  all: {', '.join(f'{t:.3f}' for t in subject.times)}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--reps", type=int, default=9)
@@ -156,42 +216,14 @@ def main():
     subjects = []
     with sample, big:
         try:
-            subprocess.run([sys.executable, str(ROOT / "scripts" / "demo.py"), "--layout",
-                            str(sample.skin)], check=True)
-            keys = ini_values((sample.skin / "Setup.ini").read_bytes())
-            ui = sample.skin / "ui"
-            sample_points = []
-            for name in BUTTONS:
-                # The button picture's centre, where the window shows it.
-                size = subprocess.run(["identify", "-format", "%w %h", str(ui / f"{name}.png")],
-                                      check=True, capture_output=True, text=True).stdout.split()
-                w, h = int(size[0]), int(size[1])
-                sample_points.append((int(keys[f"{name}ButtonX"]) + w // 2,
-                                      int(keys[f"{name}ButtonY"]) + h // 2,
-                                      picture_pixel(ui / f"{name}.png", w // 2, h // 2)))
-            base = subprocess.run(["identify", "-format", "%w %h", str(ui / "base.png")],
-                                  check=True, capture_output=True, text=True).stdout.split()
-            sample_size = (int(base[0]), int(base[1]))
-            subjects = [Subject(f"sample skin {sample_size[0]}x{sample_size[1]}", sample,
-                                sample_size, sample_points),
-                        Subject("  baseline", sample, sample_size, sample_points,
+            folder_form = sample_subject("sample skin", sample)
+            subjects = [folder_form,
+                        Subject("  baseline", sample, folder_form.size, folder_form.window_points,
                                 baseline_folder(sample)),
                         Subject("generated skin 1920x1080", big, big_size, big_points),
                         Subject("  baseline", big, big_size, big_points, baseline_folder(big))]
-            for subject in subjects:
-                if subject.folder is None:
-                    start_display(subject.run)
-                subject.reader = PixelReader(subject.run.display)
-                subject.first = subject.once()
-            for _ in range(args.reps):
-                for subject in subjects:
-                    subject.times.append(subject.once())
-            print(f"first composed frame after process start "
-                  f"(screen {SCREEN[0]}x{SCREEN[1]}, {args.reps} repetitions each, alternating):")
-            for subject in subjects:
-                print(f"  {subject.name:28}: {summary(subject.times)}; "
-                      f"first start in the prefix {subject.first:.3f} s")
-                print(f"  {'':28}  all: {', '.join(f'{t:.3f}' for t in subject.times)}")
+            time_subjects(subjects, args.reps)
+            print_times(subjects, args.reps)
             for program, baseline in zip(subjects[0::2], subjects[1::2]):
                 ratio = statistics.median(program.times) / statistics.median(baseline.times)
                 print(f"  {program.name:28}: setup.exe / baseline, ratio of the medians {ratio:.2f}")

@@ -5,11 +5,16 @@ Debian's security fixes.
 
     fetch_debian_source.py PACKAGE DEST
 
-Tries the newest release that apt lists first; an older one is used only with a
-warning, when a file of the newer one cannot be fetched. Every downloaded file
-is checked against the SHA-256 sum that apt's (signed) source index gives.
-Prints one line naming the version and patch level it unpacked; DEST/.debian-source
-records the same. Exit status 1, with a clear message, when no release can be had.
+Tries the newest release that apt lists first. A mirror often lists a newer
+release in its index before its files are there (apt answers `404 Not Found`);
+then the next older release is used, and one line says so:
+`setup: PACKAGE NEWEST is not on the mirror; using OLDER` (apt's own 404 lines
+are not shown). Any other failure (no connection, a checksum that does not
+match, dpkg-source failing) is printed in full as a warning before an older
+release is tried. Every downloaded file is checked against the SHA-256 sum that
+apt's (signed) source index gives. Prints one line naming the version and patch
+level it unpacked; DEST/.debian-source records the same. Exit status 1, with a
+clear message, when no release can be had.
 """
 
 import functools
@@ -64,8 +69,24 @@ def sha256(path: Path) -> str:
     return digest.hexdigest()
 
 
+# Why a release was not unpacked: its files are not on the mirror (apt's
+# 404 Not Found, and nothing else went wrong), or anything else.
+NOT_ON_MIRROR = "not on the mirror"
+
+
+def only_not_found(stderr: str) -> bool:
+    """Whether apt's errors say nothing but that files are missing on the
+    mirror: every `E: Failed to fetch URL` line ends in 404 Not Found, and the
+    only other error is apt's closing `E: Failed to fetch some archives.`."""
+    errors = [line[2:].strip() for line in stderr.splitlines() if line.startswith("E:")]
+    fetches = [e for e in errors if e.startswith("Failed to fetch ") and e != "Failed to fetch some archives."]
+    others = [e for e in errors if e not in fetches and e != "Failed to fetch some archives."]
+    return bool(fetches) and not others and all(" 404 " in f and "Not Found" in f for f in fetches)
+
+
 def try_release(package: str, version: str, sums: dict, dest: Path) -> str:
-    """Downloads, checks and unpacks one release into dest; returns '' or why it failed."""
+    """Downloads, checks and unpacks one release into dest; returns '',
+    NOT_ON_MIRROR, or why else it failed."""
     work = Path(tempfile.mkdtemp(prefix=f"src-{package}-", dir=dest.parent))
     try:
         os.chmod(work, 0o777)  # apt's download user may write here
@@ -73,6 +94,8 @@ def try_release(package: str, version: str, sums: dict, dest: Path) -> str:
                                 cwd=work, capture_output=True, text=True)
         missing = [name for name in sums if not (work / name).is_file()]
         if result.returncode != 0 or missing:
+            if missing and only_not_found(result.stderr):
+                return NOT_ON_MIRROR
             errors = [line for line in result.stderr.splitlines() if line.startswith("E:")]
             return f"could not fetch {', '.join(missing) or 'its files'}" + \
                    (f" ({errors[0][3:].strip()})" if errors else "")
@@ -111,19 +134,26 @@ def main() -> int:
     if not listed:
         log(f"error: apt lists no source release of {package} (is a deb-src entry enabled?)")
         return 1
-    failures = []
-    for index, (version, sums) in enumerate(listed):
-        if index > 0:
-            log(f"warning: {package} {listed[0][0]} cannot be had; falling back to the older "
-                f"release {version}")
+    absent, failed = [], []  # versions not on the mirror; versions that failed otherwise
+    for version, sums in listed:
+        if failed:
+            log(f"warning: {package} {failed[-1]} cannot be had; trying the older release {version}")
         why = try_release(package, version, sums, dest)
         if not why:
+            if absent:
+                also = f" (nor {', '.join(absent[1:])})" if len(absent) > 1 else ""
+                log(f"{package} {absent[0]} is not on the mirror{also}; using {version}")
             log((dest / ".debian-source").read_text().strip())
             return 0
-        log(f"{package} {version}: {why}")
-        failures.append(version)
+        if why == NOT_ON_MIRROR:
+            absent.append(version)
+        else:
+            log(f"{package} {version}: {why}")
+            failed.append(version)
+    notes = ([f"not on the mirror: {', '.join(absent)}"] if absent else []) + \
+            ([f"failed: {', '.join(failed)}"] if failed else [])
     log(f"error: no source release of {package} could be fetched and checked "
-        f"(tried {', '.join(failures)})")
+        f"({'; '.join(notes)})")
     return 1
 
 
