@@ -8,6 +8,7 @@
 
 #include "common/paths.h"
 #include "common/text_encoding.h"
+#include "common/win32_guards.h"
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,23 +22,6 @@ namespace skintool {
 namespace {
 
 #ifdef _WIN32
-
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() { Close(); }
-  void Close() {
-    if (*this) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 std::string Join(const std::string& root, const std::string& relative) {
   const std::string normalized = NormalizePath(relative);
@@ -84,7 +68,7 @@ EntryKind KindOf(const std::wstring& path) {
 }
 
 ReadResult ReadLimited(const std::wstring& path, uint64_t limit, std::vector<uint8_t>& bytes) {
-  Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return KindOf(path) == EntryKind::kNone ? ReadResult::kMissing : ReadResult::kFailed;
   LARGE_INTEGER size;
@@ -122,9 +106,9 @@ class DiskFolder : public FolderView {
                    const std::function<void(const std::string&, uint64_t)>& visit) {
     if (folder.empty()) return;
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
-                                   nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return;
+    FindHandle find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                     nullptr, 0));
+    if (!find) return;
     do {
       const std::wstring name = entry.cFileName;
       if (name == L"." || name == L"..") continue;
@@ -134,8 +118,7 @@ class DiskFolder : public FolderView {
       } else {
         visit(path, (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
       }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &entry));
   }
 
   std::string root_;
@@ -227,7 +210,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
 WriteResult WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, bool replace) {
   const std::wstring target = FilePath(path);
   if (target.empty()) return WriteResult::kFailed;
-  Handle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, replace ? CREATE_ALWAYS : CREATE_NEW,
+  FileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, replace ? CREATE_ALWAYS : CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
@@ -242,7 +225,7 @@ WriteResult WriteWholeFile(const std::string& path, const std::vector<uint8_t>& 
     done += written;
   }
   if (!ok) {
-    file.Close();
+    file.reset();
     DeleteFileW(target.c_str());
     return WriteResult::kFailed;
   }
