@@ -220,9 +220,11 @@ FolderCheck FolderChain::HoldParentsOf(const std::wstring& top, const std::wstri
   return Hold(top, parent);
 }
 
-std::wstring FolderChain::HoldPlaceOf(const std::wstring& top, const std::wstring& entry) {
+std::wstring FolderChain::HoldPlaceOf(const std::wstring& top, const std::wstring& entry, FolderCheck* check) {
   std::wstring full;
-  if (!ResolveFullPath(entry, full) || HoldParentsOf(top, full) != FolderCheck::kHeld) return L"";
+  const FolderCheck held = ResolveFullPath(entry, full) ? HoldParentsOf(top, full) : FolderCheck::kRefused;
+  if (check) *check = held;
+  if (held != FolderCheck::kHeld) return L"";
   const std::wstring folder = FinalPath();
   std::wstring parent = full;
   if (folder.empty() || !CutToParent(parent)) {

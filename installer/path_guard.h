@@ -91,8 +91,8 @@ class FolderChain {
   FolderCheck HoldParentsOf(const std::wstring& top, const std::wstring& entry);
   // HoldParentsOf, then where the entry is by the held folder's final path
   // (see FinalPath): the path by which to make or remove it. Empty when its
-  // folders could not be held.
-  std::wstring HoldPlaceOf(const std::wstring& top, const std::wstring& entry);
+  // folders could not be held; `check`, when given, says what the hold gave.
+  std::wstring HoldPlaceOf(const std::wstring& top, const std::wstring& entry, FolderCheck* check = nullptr);
   void Release() {
     held_.clear();
     heldPath_.clear();

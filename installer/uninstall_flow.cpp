@@ -48,9 +48,9 @@ bool RemoveRecordedEntry(const std::wstring& base, const char* key, EntryKind ki
     return true;
   }
   FolderChain folders;
-  const FolderCheck check = folders.HoldParentsOf(base, full);
+  FolderCheck check = FolderCheck::kRefused;
+  const std::wstring path = folders.HoldPlaceOf(base, full, &check);
   if (check == FolderCheck::kMissing) return true;
-  const std::wstring path = check == FolderCheck::kHeld ? folders.HoldPlaceOf(base, full) : L"";
   if (path.empty()) return kind == EntryKind::kFolder;
   const std::wstring longPath = ExtendedLengthPath(path);
   const DWORD attributes = GetFileAttributesW(longPath.c_str());
