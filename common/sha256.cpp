@@ -2,6 +2,8 @@
 
 #include <bcrypt.h>
 
+#include "common/file_at.h"
+
 #include <vector>
 
 Sha256::Sha256() {
@@ -38,14 +40,10 @@ bool Sha256OfFileRange(HANDLE file, uint64_t offset, uint64_t size, std::array<u
   std::vector<uint8_t> buffer(1 << 20);
   while (size > 0) {
     const DWORD want = size < buffer.size() ? static_cast<DWORD>(size) : static_cast<DWORD>(buffer.size());
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD got = 0;
-    if (!ReadFile(file, buffer.data(), want, &got, &at) || got != want) return false;
-    hash.Add(buffer.data(), got);
-    offset += got;
-    size -= got;
+    if (!ReadExactlyAt(file, offset, buffer.data(), want)) return false;
+    hash.Add(buffer.data(), want);
+    offset += want;
+    size -= want;
   }
   return hash.Finish(digest);
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 
+#include "common/file_at.h"
 #include "common/packed_layout.h"
 #include "common/sha256.h"
 #include "common/text_encoding.h"
@@ -31,12 +32,7 @@ struct RegionStream {
 constexpr DWORD kReadAhead = 64 * 1024;
 
 bool ReadRegionAt(const Region& region, uint64_t position, void* buffer, DWORD size, DWORD& got) {
-  const uint64_t at = region.offset + position;
-  OVERLAPPED where = {};
-  where.Offset = static_cast<DWORD>(at);
-  where.OffsetHigh = static_cast<DWORD>(at >> 32);
-  got = 0;
-  return ReadFile(region.file, buffer, size, &got, &where) != FALSE;
+  return ReadFileAt(region.file, region.offset + position, buffer, size, got);
 }
 
 voidpf ZCALLBACK OpenRegion(voidpf opaque, const void*, int mode) {
@@ -161,19 +157,6 @@ class EntrySequence : public SkinArchive::Sequence {
 
 }  // namespace
 
-namespace {
-
-// Reads `size` bytes at `offset`; false unless all of them came.
-bool ReadAt(HANDLE file, uint64_t offset, void* buffer, DWORD size) {
-  OVERLAPPED at = {};
-  at.Offset = static_cast<DWORD>(offset);
-  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  DWORD read = 0;
-  return ReadFile(file, buffer, size, &read, &at) && read == size;
-}
-
-}  // namespace
-
 SkinArchive::Found SkinArchive::Open(const std::wstring& path) {
   entries_.clear();
   file_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -186,9 +169,9 @@ SkinArchive::Found SkinArchive::Open(const std::wstring& path) {
   const DWORD headerSize = total < headers.size() ? static_cast<DWORD>(total) : static_cast<DWORD>(headers.size());
   PeLayout layout;
   uint32_t stringTableSize = 0;
-  if (!ReadAt(file_.get(), 0, headers.data(), headerSize) ||
+  if (!ReadExactlyAt(file_.get(), 0, headers.data(), headerSize) ||
       !ReadPeLayout(headers.data(), headerSize, total, layout) ||
-      (layout.stringTableAt != 0 && !ReadAt(file_.get(), layout.stringTableAt, &stringTableSize, 4))) {
+      (layout.stringTableAt != 0 && !ReadExactlyAt(file_.get(), layout.stringTableAt, &stringTableSize, 4))) {
     return Found::kDamaged;
   }
   const uint64_t programEnd = ProgramEnd(layout, stringTableSize);
@@ -202,10 +185,10 @@ SkinArchive::Found SkinArchive::Open(const std::wstring& path) {
   PackTrailer trailer;
   uint8_t start[4] = {};
   const bool archiveFollows = layout.signedEnd - programEnd >= sizeof start &&
-                              ReadAt(file_.get(), programEnd, start, sizeof start) &&
+                              ReadExactlyAt(file_.get(), programEnd, start, sizeof start) &&
                               StartsAsZip(start, sizeof start);
   const bool trailerFound = layout.signedEnd - programEnd >= kPackTrailerSize &&
-                            ReadAt(file_.get(), layout.signedEnd - kPackTrailerSize, tail.data(),
+                            ReadExactlyAt(file_.get(), layout.signedEnd - kPackTrailerSize, tail.data(),
                                    static_cast<DWORD>(tail.size())) &&
                             DecodeTrailer(tail.data(), trailer);
   if (!trailerFound) {
